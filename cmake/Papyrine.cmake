@@ -31,7 +31,7 @@ endmacro()
 
 # qv_fuzz(NAME SOURCES a.cpp LIBS x): a libFuzzer target when QV_FUZZ is on
 # (clang); otherwise a plain program that feeds it every file of
-# fuzz/NAME/regressions, registered as a test, so found faults stay fixed.
+# regressions/ beside its CMakeLists.txt, registered as a test, so found faults stay fixed.
 function(qv_fuzz name)
   cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
   if(QV_FUZZ)
@@ -43,7 +43,7 @@ function(qv_fuzz name)
   endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
   target_link_libraries(${name} PRIVATE ${F_LIBS})
-  if(NOT QV_FUZZ AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/regressions)
-    add_test(NAME ${name}.regressions COMMAND ${name} ${CMAKE_CURRENT_SOURCE_DIR}/${name}/regressions)
+  if(NOT QV_FUZZ AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/regressions)
+    add_test(NAME ${name}.regressions COMMAND ${name} ${CMAKE_CURRENT_SOURCE_DIR}/regressions)
   endif()
 endfunction()
