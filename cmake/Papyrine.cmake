@@ -6,7 +6,8 @@
 function(qv_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests
+    INSTALL_RPATH "$ORIGIN/../bin")
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   target_compile_definitions(${name} PRIVATE
     QV_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
@@ -41,7 +42,8 @@ function(qv_fuzz name)
   else()
     add_executable(${name} ${F_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/standalone_main.cpp)
   endif()
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz
+    INSTALL_RPATH "$ORIGIN/../bin")
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   if(NOT QV_FUZZ AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/regressions)
     add_test(NAME ${name}.regressions COMMAND ${name} ${CMAKE_CURRENT_SOURCE_DIR}/regressions)
