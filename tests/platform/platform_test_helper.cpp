@@ -5,6 +5,7 @@
 #include "named_objects.h"
 #include "registry.h"
 #include "shared_file.h"
+#include "window_endpoint.h"
 
 #include <cerrno>
 #include <chrono>
@@ -20,7 +21,8 @@ namespace {
 using Args = std::vector<std::string>;
 
 void say(const std::string &line) {
-    std::printf("%s\n", line.c_str());
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
     std::fflush(stdout);
 }
 
@@ -78,6 +80,48 @@ int fileOpen(const Args &a) {
     return 0;
 }
 
+// window CLASS: owns a window of the class; prints what arrives. Messages
+// answer message + 1, copy-data blocks their length.
+int window(const Args &a) {
+    if (a.size() != 1) return 2;
+    std::string error;
+    auto endpoint = platform::WindowEndpoint::create(
+        a[0],
+        [](const platform::WindowMessage &m) {
+            say("message " + std::to_string(m.message) + " " + std::to_string(m.wParam) + " " + std::to_string(m.lParam));
+            return intptr_t(m.message + 1);
+        },
+        [](const platform::CopyDataBlock &block) {
+            say("copydata " + std::to_string(block.dwData) + " " + block.bytes);
+            return intptr_t(block.bytes.size());
+        },
+        &error);
+    if (!endpoint) {
+        say("failed " + error);
+        return 1;
+    }
+    say("ready");
+    while (true) endpoint->waitAndProcess(-1);
+}
+
+// post CLASS MESSAGE WPARAM LPARAM
+int post(const Args &a) {
+    if (a.size() != 4) return 2;
+    return platform::postMessage(a[0], uint32_t(std::stoul(a[1])), uintptr_t(std::stoull(a[2])),
+                                 intptr_t(std::stoll(a[3])))
+               ? 0
+               : 1;
+}
+
+// copydata CLASS DWDATA TEXT: prints "answer N"
+int copyData(const Args &a) {
+    if (a.size() != 3) return 2;
+    auto answer = platform::sendCopyData(a[0], uint32_t(std::stoul(a[1])), a[2], 10000);
+    if (!answer) return 1;
+    say("answer " + std::to_string(*answer));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -90,5 +134,8 @@ int main(int argc, char **argv) {
     if (command == "mutex-hold") return mutexHold(args);
     if (command == "file-hold") return fileHold(args);
     if (command == "file-open") return fileOpen(args);
+    if (command == "window") return window(args);
+    if (command == "post") return post(args);
+    if (command == "copydata") return copyData(args);
     return 2;
 }
