@@ -54,7 +54,9 @@ TEST(FileTimeTest, KnownMomentsAndRoundTrips) {
     EXPECT_GT(before, 133000000000000000ull);
 }
 
-TEST_F(MachineFolderTest, LastWriteTimeOfAFile) {
+class FileStampTest : public MachineFolderTest {};
+
+TEST_F(FileStampTest, LastWriteTimeOfAFile) {
     auto path = home() / "stamp.txt";
     EXPECT_EQ(lastWriteFileTime(path), std::nullopt);
     std::ofstream(path) << "x";
