@@ -44,6 +44,10 @@ bool addDeviceFault(const std::string &handheld, const FaultRule &rule, std::str
 bool clearDeviceFaults(const std::string &handheld, std::string &error);
 std::vector<FaultRule> deviceFaults(const std::string &handheld, std::string &error);
 
+// The handheld tool acts as the handheld itself: it turns fault injection
+// off for its process, so that it neither fails nor spends a rule.
+void suspendFaults(bool suspended);
+
 // Counts a call of the operation and answers the injected error, or 0.
 int32_t checkFault(std::string_view operation);
 

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#pragma GCC visibility push(default)
+
 namespace palm {
 
 struct IniSection {
@@ -69,3 +71,5 @@ bool iequals(std::string_view a, std::string_view b);
 std::optional<long long> parseInteger(std::string_view text);
 
 }  // namespace palm
+
+#pragma GCC visibility pop

@@ -264,9 +264,16 @@ static void forgetDeviceFault(Session &s, const std::string &key) {
         saveIni(s.handheld->deviceFile(), doc, error);
 }
 
+void suspendFaults(bool suspended) {
+    Session &s = session();
+    Lock lock(s.mutex);
+    s.faultsSuspended = suspended;
+}
+
 int32_t checkFault(std::string_view operation) {
     Session &s = session();
     Lock lock(s.mutex);
+    if (s.faultsSuspended) return 0;
     connected(s);
     auto it = s.callCounts.find(operation);
     if (it == s.callCounts.end()) it = s.callCounts.emplace(std::string(operation), 0).first;

@@ -59,6 +59,7 @@ struct Session {
     uint32_t nextFileRef = 1;
     std::map<uint16_t, CardCache> cards;
     std::vector<ActiveFault> faults;
+    bool faultsSuspended = false;
     std::map<std::string, uint32_t, std::less<>> callCounts;
     std::vector<uint32_t> conduits;
     uint32_t nextConduit = 1;
