@@ -1,5 +1,6 @@
 #include "named_objects.h"
 
+#include "file_lock.h"
 #include "home.h"
 
 #include <cerrno>
@@ -17,50 +18,8 @@ namespace {
 constexpr char kSignalled = '1';
 constexpr char kNotSignalled = '0';
 
-// Object names become file names: letters, digits, "_" and "-" stay, every
-// other byte is written as %XX.
-std::string fileNameFor(std::string_view name, std::string_view kind) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : name) {
-        auto u = static_cast<unsigned char>(c);
-        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u == '-') {
-            out += c;
-        } else {
-            out += '%';
-            out += digits[u >> 4];
-            out += digits[u & 15];
-        }
-    }
-    out += '.';
-    out += kind;
-    return out;
-}
-
 // The lock that makes create, open and close of named objects one step each.
-class ObjectsGuard {
-public:
-    ObjectsGuard() {
-        fd_ = ::open((runFolder() / ".objects.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd_ < 0) return;
-        while (::flock(fd_, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                ::close(fd_);
-                fd_ = -1;
-                return;
-            }
-        }
-    }
-    ~ObjectsGuard() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    ObjectsGuard(const ObjectsGuard &) = delete;
-    ObjectsGuard &operator=(const ObjectsGuard &) = delete;
-    bool held() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
+std::filesystem::path objectsGuardPath() { return runFolder() / ".objects.lock"; }
 
 // True when no handle holds the object whose file is open as `fd`: an
 // exclusive lock is granted only then. The lock is kept on success.
@@ -97,10 +56,11 @@ NamedObjectHandle::~NamedObjectHandle() { close(); }
 
 void NamedObjectHandle::close() {
     if (fd_ < 0) return;
-    ObjectsGuard guard;
-    // The last handle removes the file; a file left by a crashed holder is
-    // harmless, because the next creator starts it afresh.
-    if (guard.held() && nobodyHoldsButUs()) ::unlink(path_.c_str());
+    FileLock guard(objectsGuardPath());
+    // The last handle removes the file (turning our shared lock into an
+    // exclusive one succeeds only then; losing it is fine, we are closing).
+    // A file left by a crashed holder is harmless: the next creator starts it afresh.
+    if (guard.held() && nobodyHolds(fd_)) ::unlink(path_.c_str());
     ::close(fd_);
     fd_ = -1;
 }
@@ -108,11 +68,11 @@ void NamedObjectHandle::close() {
 bool NamedObjectHandle::acquire(std::string_view name, std::string_view kind, Mode mode, char initialState) {
     close();  // before taking the guard, which close() takes too
     if (name.empty()) return false;
-    std::string fileName = fileNameFor(name, kind);
+    std::string fileName = fileNameOf(name) + "." + std::string(kind);
     if (fileName.size() > 255) return false;
     std::string path = (runFolder() / fileName).string();
 
-    ObjectsGuard guard;
+    FileLock guard(objectsGuardPath());
     if (!guard.held()) return false;
     int flags = O_RDWR | O_CLOEXEC | (mode == Mode::CreateOrOpen ? O_CREAT : 0);
     int fd = ::open(path.c_str(), flags, 0600);
@@ -139,12 +99,6 @@ bool NamedObjectHandle::acquire(std::string_view name, std::string_view kind, Mo
     name_ = std::string(name);
     path_ = std::move(path);
     return true;
-}
-
-bool NamedObjectHandle::nobodyHoldsButUs() const {
-    // Converting our shared lock to an exclusive one succeeds only when no
-    // other handle holds the object. We are closing, so losing it is fine.
-    return ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
 }
 
 bool NamedObjectHandle::existsNow(std::string_view name, std::string_view kind) {

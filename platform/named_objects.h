@@ -44,8 +44,6 @@ protected:
     int fd() const { return fd_; }
 
 private:
-    bool nobodyHoldsButUs() const;
-
     int fd_ = -1;
     bool existed_ = false;
     std::string name_;

@@ -1,5 +1,6 @@
 #include "registry.h"
 
+#include "file_lock.h"
 #include "home.h"
 #include "registry_hive.h"
 #include "temp_files.h"
@@ -95,38 +96,17 @@ hive::Key *makeKey(hive::Key &root, std::string_view path) {
     return key;
 }
 
-// Holds the hive's lock file for one change.
-class HiveLock {
-public:
-    explicit HiveLock(Hive hive) {
-        fs::path path = hivePath(hive);
-        path += ".lock";
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd_ < 0) return;
-        while (::flock(fd_, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                ::close(fd_);
-                fd_ = -1;
-                return;
-            }
-        }
-    }
-    ~HiveLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    HiveLock(const HiveLock &) = delete;
-    HiveLock &operator=(const HiveLock &) = delete;
-    bool held() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
+fs::path lockPath(Hive hive) {
+    fs::path path = hivePath(hive);
+    path += ".lock";
+    return path;
+}
 
 // Runs `change` on the freshly read hive under its lock and writes the hive
 // back when the change reports that it changed something.
 enum class Change { None, Made, Failed };
 bool modify(Hive hive, const std::function<Change(hive::Key &)> &change, bool okWithoutChange = true) {
-    HiveLock lock(hive);
+    FileLock lock(lockPath(hive));
     if (!lock.held()) return false;
     LoadedHive loaded = load(hive);
     if (!loaded.ok) return false;
@@ -137,7 +117,7 @@ bool modify(Hive hive, const std::function<Change(hive::Key &)> &change, bool ok
     return writeFileAtomically(hivePath(hive), hive::format(loaded.root, Registry::hiveName(hive)), ec);
 }
 
-bool writeValue(Hive hive, std::string_view keyPath, std::string_view valueName, uint32_t type, std::string data) {
+bool writeValue(Hive hive, std::string_view keyPath, std::string_view valueName, ValueType type, std::string data) {
     if (!hive::validValueName(valueName)) return false;
     return modify(hive, [&](hive::Key &root) {
         hive::Key *key = makeKey(root, keyPath);
@@ -193,14 +173,14 @@ bool Registry::deleteKey(Hive hive, std::string_view keyPath) {
 std::optional<std::string> Registry::readString(Hive hive, std::string_view keyPath, std::string_view valueName) {
     LoadedHive loaded = load(hive);
     const hive::Value *v = findValue(loaded, keyPath, valueName);
-    if (!v || (v->type != hive::kTypeString && v->type != hive::kTypeExpandString)) return std::nullopt;
+    if (!v || (v->type != ValueType::String && v->type != ValueType::ExpandString)) return std::nullopt;
     return v->data;
 }
 
 std::optional<uint32_t> Registry::readDword(Hive hive, std::string_view keyPath, std::string_view valueName) {
     LoadedHive loaded = load(hive);
     const hive::Value *v = findValue(loaded, keyPath, valueName);
-    if (!v || v->type != hive::kTypeDword || v->data.size() != 4) return std::nullopt;
+    if (!v || v->type != ValueType::Dword || v->data.size() != 4) return std::nullopt;
     uint32_t d = 0;
     for (int i = 3; i >= 0; --i) d = (d << 8) | static_cast<unsigned char>(v->data[i]);
     return d;
@@ -217,21 +197,21 @@ std::optional<ValueType> Registry::valueType(Hive hive, std::string_view keyPath
     LoadedHive loaded = load(hive);
     const hive::Value *v = findValue(loaded, keyPath, valueName);
     if (!v) return std::nullopt;
-    return ValueType(v->type);
+    return v->type;
 }
 
 bool Registry::writeString(Hive hive, std::string_view keyPath, std::string_view valueName, std::string_view text) {
-    return writeValue(hive, keyPath, valueName, hive::kTypeString, std::string(text));
+    return writeValue(hive, keyPath, valueName, ValueType::String, std::string(text));
 }
 
 bool Registry::writeDword(Hive hive, std::string_view keyPath, std::string_view valueName, uint32_t value) {
     std::string data(4, '\0');
     for (int i = 0; i < 4; ++i) data[i] = char(uint8_t(value >> (8 * i)));
-    return writeValue(hive, keyPath, valueName, hive::kTypeDword, std::move(data));
+    return writeValue(hive, keyPath, valueName, ValueType::Dword, std::move(data));
 }
 
 bool Registry::writeBinary(Hive hive, std::string_view keyPath, std::string_view valueName, std::string_view bytes) {
-    return writeValue(hive, keyPath, valueName, hive::kTypeBinary, std::string(bytes));
+    return writeValue(hive, keyPath, valueName, ValueType::Binary, std::string(bytes));
 }
 
 bool Registry::deleteValue(Hive hive, std::string_view keyPath, std::string_view valueName) {

@@ -90,19 +90,19 @@ bool parseHexBytes(std::string_view s, std::string &data) {
 }
 
 // The data part of a value line: "text", dword:..., hex:..., hex(N):...
-bool parseData(std::string_view s, uint32_t &type, std::string &data) {
+bool parseData(std::string_view s, ValueType &type, std::string &data) {
     s = trim(s);
     if (!s.empty() && s.front() == '"') {
         if (!readQuoted(s, data) || !trim(s).empty()) return false;
-        type = kTypeString;
+        type = ValueType::String;
         return true;
     }
     if (startsWithNoCase(s, "dword:")) {
-        type = kTypeDword;
+        type = ValueType::Dword;
         return parseDword(trim(s.substr(6)), data);
     }
     if (startsWithNoCase(s, "hex:")) {
-        type = kTypeBinary;
+        type = ValueType::Binary;
         return parseHexBytes(s.substr(4), data);
     }
     if (startsWithNoCase(s, "hex(")) {
@@ -114,10 +114,10 @@ bool parseData(std::string_view s, uint32_t &type, std::string &data) {
             if (d < 0) return false;
             t = (t << 4) | uint32_t(d);
         }
-        type = t;
+        type = ValueType(t);
         if (!parseHexBytes(s.substr(close + 2), data)) return false;
         // Strings written as bytes carry their terminating NUL.
-        if ((type == kTypeString || type == kTypeExpandString) && !data.empty() && data.back() == '\0')
+        if ((type == ValueType::String || type == ValueType::ExpandString) && !data.empty() && data.back() == '\0')
             data.pop_back();
         return true;
     }
@@ -180,22 +180,22 @@ void appendHex(std::string &out, std::string_view prefix, std::string_view bytes
 void formatValue(std::string &out, const Value &v) {
     out += v.name.empty() ? std::string("@") : escapeQuoted(v.name);
     out += '=';
-    bool plainText = v.type == kTypeString && v.data.find_first_of(std::string_view("\0\r\n", 3)) == std::string::npos;
+    bool plainText = v.type == ValueType::String && v.data.find_first_of(std::string_view("\0\r\n", 3)) == std::string::npos;
     if (plainText) {
         out += escapeQuoted(v.data);
-    } else if (v.type == kTypeDword && v.data.size() == 4) {
+    } else if (v.type == ValueType::Dword && v.data.size() == 4) {
         uint32_t d = 0;
         for (int i = 3; i >= 0; --i) d = (d << 8) | static_cast<unsigned char>(v.data[i]);
         char text[16];
         std::snprintf(text, sizeof text, "dword:%08x", d);
         out += text;
-    } else if (v.type == kTypeBinary) {
+    } else if (v.type == ValueType::Binary) {
         appendHex(out, "hex:", v.data);
     } else {
         char prefix[24];
-        std::snprintf(prefix, sizeof prefix, "hex(%x):", v.type);
+        std::snprintf(prefix, sizeof prefix, "hex(%x):", unsigned(v.type));
         std::string bytes = v.data;
-        if (v.type == kTypeString || v.type == kTypeExpandString) bytes += '\0';
+        if (v.type == ValueType::String || v.type == ValueType::ExpandString) bytes += '\0';
         appendHex(out, prefix, bytes);
     }
     out += '\n';
@@ -254,7 +254,7 @@ Value *Key::findValue(std::string_view n) {
 
 const Value *Key::findValue(std::string_view n) const { return const_cast<Key *>(this)->findValue(n); }
 
-void Key::setValue(std::string_view n, uint32_t type, std::string data) {
+void Key::setValue(std::string_view n, ValueType type, std::string data) {
     if (Value *v = findValue(n)) {
         v->type = type;
         v->data = std::move(data);
@@ -333,7 +333,7 @@ ParseOutcome parse(std::string_view text, std::string_view rootName, Key &root) 
         }
         rest.remove_prefix(1);
         if (trim(rest) == "-") continue;  // a deletion line: nothing to keep
-        uint32_t type = 0;
+        ValueType type = ValueType::String;
         std::string data;
         if (!current || !parseData(rest, type, data)) {
             ++outcome.skippedLines;

@@ -4,6 +4,8 @@
 // (sorted by their upper-case names), values in the order they were made.
 #pragma once
 
+#include "registry.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,18 +14,9 @@
 
 namespace platform::hive {
 
-// Registry value types, with their Windows numbers.
-enum : uint32_t {
-    kTypeString = 1,        // REG_SZ
-    kTypeExpandString = 2,  // REG_EXPAND_SZ
-    kTypeBinary = 3,        // REG_BINARY
-    kTypeDword = 4,         // REG_DWORD
-    kTypeMultiString = 7,   // REG_MULTI_SZ
-};
-
 struct Value {
     std::string name;  // "" is the key's default value ("@" in the file)
-    uint32_t type = kTypeString;
+    ValueType type = ValueType::String;  // any number a file names with hex(N)
     std::string data;  // raw bytes: strings without their NUL, DWORDs as 4 little-endian bytes
 };
 
@@ -37,7 +30,7 @@ struct Key {
     bool removeSubkey(std::string_view name);
     Value *findValue(std::string_view name);
     const Value *findValue(std::string_view name) const;
-    void setValue(std::string_view name, uint32_t type, std::string data);
+    void setValue(std::string_view name, ValueType type, std::string data);
     bool removeValue(std::string_view name);
 };
 

@@ -1,5 +1,6 @@
 #include "window_endpoint.h"
 
+#include "file_lock.h"
 #include "home.h"
 #include "window_frames.h"
 
@@ -29,25 +30,7 @@ constexpr std::size_t kMaxConnections = 64;
 constexpr auto kIdleLimit = std::chrono::seconds(5);
 constexpr int kPostTimeoutMs = 5000;
 
-// Class names become file names: letters, digits, "_" and "-" stay, every
-// other byte is written as %XX.
-std::string fileStem(std::string_view className) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : className) {
-        auto u = static_cast<unsigned char>(c);
-        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u == '-') {
-            out += c;
-        } else {
-            out += '%';
-            out += digits[u >> 4];
-            out += digits[u & 15];
-        }
-    }
-    return out;
-}
-
-std::string socketName(std::string_view className) { return fileStem(className) + ".window"; }
+std::string socketName(std::string_view className) { return fileNameOf(className) + ".window"; }
 
 // A socket address in runFolder(). A path too long for sockaddr_un is
 // reached through /proc/self/fd and a descriptor of the folder.
