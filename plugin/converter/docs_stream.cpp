@@ -218,7 +218,10 @@ int32_t DocsStream::readU32(uint32_t &v) {
 
 size_t DocsStream::readUtf8(char16_t *out, size_t count, size_t byteLimit, size_t *bytesConsumed) {
     int64_t start = tell();
-    size_t have = stream_.read(buffer_.data(), kBufferSize);
+    // Text runs are mostly short: a small first read saves copying bytes
+    // that belong to the records behind the text.
+    size_t firstRead = std::min<size_t>({kFirstTextRead, kBufferSize, std::max<size_t>(byteLimit, 1)});
+    size_t have = stream_.read(buffer_.data(), firstRead);
     size_t offset = 0, chars = 0, consumed = 0;
     while (true) {
         Utf8Decoded r = decodeUtf8(buffer_.data() + offset, have - offset, out + chars, count - chars,
@@ -419,18 +422,20 @@ int32_t DocsStream::expectTypeIn(uint16_t first, uint16_t last, uint16_t &type) 
     return kDocsOk;
 }
 
-namespace {
-
-// Reads the L byte and L - 1 body bytes of a short record into buffer.
-int32_t readShortBody(DocsStream &s, uint8_t *buffer, size_t &length) {
+int32_t DocsStream::readShortBody(size_t &length) {
     uint8_t l;
-    if (s.readU8(l) != kDocsOk) return kDocsReadFailed;
+    if (readU8(l) != kDocsOk) return kDocsReadFailed;
     if (l < 1) return kDocsMalformedRecord;
     length = size_t(l) - 1;
-    return s.readBytes(buffer, length);
+    return readBytes(buffer_.data(), length);
 }
 
-}  // namespace
+int32_t DocsStream::readShortRecord(uint16_t type, size_t &length) {
+    int64_t start = tell();
+    int32_t rc = expectType(type);
+    if (rc == kDocsOk && (rc = readShortBody(length)) != kDocsOk) return fail(start, rc);
+    return rc;
+}
 
 int32_t DocsStream::writeBareRecord(uint16_t type) {
     if (!isBareType(type)) return kDocsWrongRecordType;
@@ -472,10 +477,9 @@ int32_t DocsStream::writePageSetup(const DocsPageSetup &setup) {
 
 int32_t DocsStream::readPageSetup(DocsPageSetup &setup) {
     int64_t start = tell();
-    int32_t rc = expectType(kDocsPageSetup);
-    if (rc != kDocsOk) return rc;
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
+    int32_t rc = readShortRecord(kDocsPageSetup, length);
+    if (rc != kDocsOk) return rc;
     DocsPageSetup result;
     BodyCursor c(buffer_.data(), length);
     while (c.left() > 0) {
@@ -512,10 +516,9 @@ int32_t DocsStream::writeDocInfo(const DocsDocInfo &info) {
 
 int32_t DocsStream::readDocInfo(DocsDocInfo &info) {
     int64_t start = tell();
-    int32_t rc = expectType(kDocsDocInfo);
-    if (rc != kDocsOk) return rc;
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
+    int32_t rc = readShortRecord(kDocsDocInfo, length);
+    if (rc != kDocsOk) return rc;
     DocsDocInfo result;
     BodyCursor c(buffer_.data(), length);
     char16_t chars[256];
@@ -564,10 +567,9 @@ int32_t DocsStream::writeSection(const DocsSection &s) {
 
 int32_t DocsStream::readSection(DocsSection &section) {
     int64_t start = tell();
-    int32_t rc = expectType(kDocsSectionStart);
-    if (rc != kDocsOk) return rc;
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
+    int32_t rc = readShortRecord(kDocsSectionStart, length);
+    if (rc != kDocsOk) return rc;
     DocsSection s;
     BodyCursor c(buffer_.data(), length);
     while (c.left() > 0) {
@@ -627,10 +629,9 @@ int32_t DocsStream::writeParagraph(const DocsParagraph &p) {
 
 int32_t DocsStream::readParagraph(DocsParagraph &paragraph) {
     int64_t start = tell();
-    int32_t rc = expectType(kDocsParagraphStart);
-    if (rc != kDocsOk) return rc;
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
+    int32_t rc = readShortRecord(kDocsParagraphStart, length);
+    if (rc != kDocsOk) return rc;
     DocsParagraph p;
     BodyCursor c(buffer_.data(), length);
     while (c.left() > 0) {
@@ -696,7 +697,7 @@ int32_t DocsStream::readCharFormat(DocsCharFormat &format) {
         return kDocsOk;
     }
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
+    if ((rc = readShortBody(length)) != kDocsOk) return fail(start, rc);
     const uint8_t *b = buffer_.data();
     if (type == kDocsTextColor || type == kDocsHighlightColor) {
         if (length != 3) return fail(start, kDocsMalformedRecord);
@@ -781,10 +782,9 @@ int32_t DocsStream::writeFieldEnd(const DocsFieldEnd &field) {
 
 int32_t DocsStream::readFieldEnd(DocsFieldEnd &field) {
     int64_t start = tell();
-    int32_t rc = expectType(kDocsFieldEnd);
-    if (rc != kDocsOk) return rc;
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
+    int32_t rc = readShortRecord(kDocsFieldEnd, length);
+    if (rc != kDocsOk) return rc;
     if (length != 4) return fail(start, kDocsMalformedRecord);
     field.id = qv::loadBE32(buffer_.data());
     return kDocsOk;
@@ -840,10 +840,9 @@ int32_t DocsStream::writePicture(const DocsPicture &p) {
 
 int32_t DocsStream::readPicture(DocsPicture &picture) {
     int64_t start = tell();
-    int32_t rc = expectType(kDocsPicture);
-    if (rc != kDocsOk) return rc;
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
+    int32_t rc = readShortRecord(kDocsPicture, length);
+    if (rc != kDocsOk) return rc;
     DocsPicture p;
     BodyCursor c(buffer_.data(), length);
     p.hasFormat = false;
@@ -872,11 +871,9 @@ int32_t DocsStream::writeTable(const DocsTable &table, int64_t *rowCountOffset) 
 }
 
 int32_t DocsStream::readTable(DocsTable &table) {
-    int64_t start = tell();
-    int32_t rc = expectType(kDocsTableStart);
-    if (rc != kDocsOk) return rc;
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
+    int32_t rc = readShortRecord(kDocsTableStart, length);
+    if (rc != kDocsOk) return rc;
     DocsTable t;
     BodyCursor c(buffer_.data(), length);
     if (c.u8(t.serial) && c.u16(t.rowCount)) c.u8(t.reserved);
@@ -900,11 +897,9 @@ int32_t DocsStream::writeRow(const DocsRow &row, DocsRowPlaceholders *placeholde
 }
 
 int32_t DocsStream::readRow(DocsRow &row) {
-    int64_t start = tell();
-    int32_t rc = expectType(kDocsRowStart);
-    if (rc != kDocsOk) return rc;
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
+    int32_t rc = readShortRecord(kDocsRowStart, length);
+    if (rc != kDocsOk) return rc;
     DocsRow r;
     BodyCursor c(buffer_.data(), length);
     if (c.u16(r.rowIndex) && c.u8(r.cellCount)) c.u16(r.leftOffset);
@@ -924,11 +919,9 @@ int32_t DocsStream::writeCell(const DocsCell &cell, int64_t *widthOffset) {
 }
 
 int32_t DocsStream::readCell(DocsCell &cell) {
-    int64_t start = tell();
-    int32_t rc = expectType(kDocsCellStart);
-    if (rc != kDocsOk) return rc;
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
+    int32_t rc = readShortRecord(kDocsCellStart, length);
+    if (rc != kDocsOk) return rc;
     DocsCell k;
     BodyCursor c(buffer_.data(), length);
     if (c.u8(k.cellNumber) && c.u16(k.width)) c.u8(k.reserved);
@@ -942,12 +935,8 @@ int32_t DocsStream::writeTableEnd() {
 }
 
 int32_t DocsStream::readTableEnd() {
-    int64_t start = tell();
-    int32_t rc = expectType(kDocsTableEnd);
-    if (rc != kDocsOk) return rc;
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
-    return kDocsOk;
+    return readShortRecord(kDocsTableEnd, length);
 }
 
 // --- lists ----------------------------------------------------------------
@@ -965,10 +954,9 @@ int32_t DocsStream::writeListDefinition(const DocsListDefinition &list) {
 
 int32_t DocsStream::readListDefinition(DocsListDefinition &list) {
     int64_t start = tell();
-    int32_t rc = expectType(kDocsListDefinition);
-    if (rc != kDocsOk) return rc;
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
+    int32_t rc = readShortRecord(kDocsListDefinition, length);
+    if (rc != kDocsOk) return rc;
     if (length != 32) return fail(start, kDocsMalformedRecord);
     DocsListDefinition l;
     BodyCursor c(buffer_.data(), length);
@@ -991,10 +979,9 @@ int32_t DocsStream::writeListReference(const DocsListReference &reference) {
 
 int32_t DocsStream::readListReference(DocsListReference &reference) {
     int64_t start = tell();
-    int32_t rc = expectType(kDocsListReference);
-    if (rc != kDocsOk) return rc;
     size_t length;
-    if ((rc = readShortBody(*this, buffer_.data(), length)) != kDocsOk) return fail(start, rc);
+    int32_t rc = readShortRecord(kDocsListReference, length);
+    if (rc != kDocsOk) return rc;
     if (length != 5) return fail(start, kDocsMalformedRecord);
     reference.listId = qv::loadBE32(buffer_.data());
     reference.level = buffer_[4];

@@ -43,6 +43,8 @@ public:
     static constexpr size_t kBufferSize = 2048;
     // Characters encoded per slice when writing text.
     static constexpr size_t kWriteSlice = 512;
+    // Bytes the first read of readUtf8 takes; later reads fill the buffer.
+    static constexpr size_t kFirstTextRead = 256;
 
     explicit DocsStream(ByteStream &stream);
     DocsStream(const DocsStream &) = delete;
@@ -161,6 +163,11 @@ public:
 
 private:
     int32_t writeRecordType(uint16_t type);
+    // Reads L and the L - 1 body bytes of a short record into the work buffer.
+    int32_t readShortBody(size_t &length);
+    // The same after the type, which must be this one; on failure the stream
+    // stays where the record began.
+    int32_t readShortRecord(uint16_t type, size_t &length);
     // Reads the u16 type and checks it; the stream stays where it was on failure.
     int32_t expectType(uint16_t type);
     int32_t expectTypeIn(uint16_t first, uint16_t last, uint16_t &type);
@@ -182,7 +189,8 @@ private:
 class DocsCharFormatWriter {
 public:
     DocsCharFormatWriter() { paragraphEnded(); }
-    // Both states back to the defaults; the previous font becomes the sentinel.
+    // The previous run's state goes back to the defaults with the sentinel
+    // font; the caller starts its current state from the defaults as well.
     void paragraphEnded();
     int32_t writeRun(DocsStream &stream, const DocsCharFormat &current);
     const DocsCharFormat &previous() const { return previous_; }

@@ -5,16 +5,15 @@
 // as "unreadable" and stepped over; one that cannot be stepped over either
 // ends the dump with exit code 1.
 #include "commands.h"
+#include "input_file.h"
 #include "text_output.h"
 
 #include "byte_stream.h"
 #include "docs_model.h"
 #include "docs_stream.h"
 
-#include <cerrno>
 #include <algorithm>
 #include <cinttypes>
-#include <cstring>
 
 namespace docsconv {
 
@@ -306,12 +305,9 @@ int runDump(const std::vector<std::string> &args, std::FILE *out, std::FILE *err
         return 1;
     }
     const std::string &path = args[0];
-    conv::FileStream file(path, conv::FileStream::kRead);
-    if (!file.isOpen()) {
-        std::fprintf(err, "docsconv: cannot open %s: %s\n", path.c_str(), std::strerror(file.openError()));
-        return 1;
-    }
-    DocsStream s(file);
+    std::unique_ptr<conv::FileStream> file = openInput(path, err);
+    if (!file) return 1;
+    DocsStream s(*file);
     if (dumpHeader(s, out) != 0) {
         std::fprintf(err, "docsconv: %s: damaged header\n", path.c_str());
         return 1;
