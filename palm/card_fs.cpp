@@ -31,7 +31,7 @@ bool validComponent(const std::string &name) {
     if (name.empty() || name.size() > kMaxNameLength || name == "." || name == "..") return false;
     for (char c : name) {
         const unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F || std::strchr("\\:*?\"<>|", c)) return false;
+        if (u < 0x20 || u == 0x7F || c == '/' || std::strchr("\\:*?\"<>|", c)) return false;
     }
     return true;
 }

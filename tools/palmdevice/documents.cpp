@@ -423,8 +423,8 @@ int editDocument(const Location &where, const std::string &name, const std::stri
         if (int32_t e = sync::deleteDatabase(name, 0)) return report("cannot replace \"" + name + "\"", e);
         if (int32_t e = writeRamDocument(name, c, info.type, info.creator, bytes, file))
             return report("cannot write the database \"" + name + "\"", e);
-    } else if (int32_t e = writeCardFile(where.slot, joinCardPath(where.folder, name), bytes)) {
-        return report("cannot write " + joinCardPath(where.folder, name), e);
+    } else if (int32_t e = writeCardFile(where.slot, joinCardPath(where.folder, item->record.name), bytes)) {
+        return report("cannot write " + joinCardPath(where.folder, item->record.name), e);
     }
     item->record.stamp += 1;
     item->dirty = true;
