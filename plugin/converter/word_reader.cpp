@@ -31,6 +31,8 @@ constexpr int kMaxStyleDepth = 4;
 constexpr uint16_t kCellWidthPlaceholder = 54;
 constexpr uint32_t kNoSepx = 0xFFFFFFFF;
 constexpr uint8_t kHyperlinkField = 88;
+constexpr uint32_t kNoMark = UINT32_MAX;
+constexpr size_t kMaxSkippedPieces = 1024;
 
 // Word's 16 colours by index 1 to 16.
 constexpr std::array<DocsColor, 17> kWordColours = {{
@@ -563,10 +565,14 @@ int WordToDocs::startParagraph(uint32_t cp, size_t pieceIndex) {
     const auto &pieces = pieces_.pieces();
     WordRun &papx = scratchRun_;
     const WordPiece *markPiece = &pieces[pieceIndex];
+    // A piece that no page lists holds no paragraph mark: look further. When
+    // no mark is found the paragraph gets the default properties and ends
+    // at its mark character.
     uint32_t at = cp;
-    uint32_t markCp = textEnd_ - 1;
+    uint32_t markCp = kNoMark;
     bool haveRun = false;
-    for (size_t i = pieceIndex; i < pieces.size() && at < textEnd_;) {
+    size_t skipped = 0;
+    for (size_t i = pieceIndex; i < pieces.size() && at < textEnd_ && skipped < kMaxSkippedPieces;) {
         const WordPiece &p = pieces[i];
         if (at >= p.cpEnd) {
             ++i;
@@ -574,25 +580,34 @@ int WordToDocs::startParagraph(uint32_t cp, size_t pieceIndex) {
         }
         if (at < p.cpStart) return kWordBadFormat;
         uint32_t fc = p.fcOf(at);
-        if (int r = paragraphRuns_->find(fc, papx)) return r;
-        haveRun = true;
-        markPiece = &p;
-        if (papx.fcEnd <= p.fcEnd()) {
-            uint32_t chars = (papx.fcEnd - fc + p.charSize() - 1) / p.charSize();
-            markCp = at + chars - 1;
-            break;
+        int r = paragraphRuns_->find(fc, papx);
+        if (r == kWordEndOfText) {
+            ++skipped;
+        } else if (r != kWordOk) {
+            return r;
+        } else {
+            haveRun = true;
+            markPiece = &p;
+            if (papx.fcEnd <= p.fcEnd()) {
+                uint32_t chars = (papx.fcEnd - fc + p.charSize() - 1) / p.charSize();
+                markCp = at + chars - 1;
+                break;
+            }
         }
         at = p.cpEnd;
         ++i;
     }
-    if (!haveRun) return kWordEndOfText;
+    if (!haveRun) {
+        papx.styleIndex = 0;
+        papx.sprms.clear();
+    }
 
     paragraph_ = DocsParagraph();
     listReference_ = DocsListReference();
     tableProps_ = ParagraphTableProps();
     uint16_t istd = papx.styleIndex;
     std::vector<const WordStyle *> chain = styles_.chain(istd);
-    if (chain.empty()) return kWordBadFormat;  // a style that does not exist
+    if (chain.empty() && haveRun) return kWordBadFormat;  // a style that does not exist
     for (const WordStyle *style : chain) {
         if (int r = applyParagraphSprms(ByteView(style->paragraphSprms), 0)) return r;
     }
@@ -758,7 +773,15 @@ int WordToDocs::endAllTables() {
 
 int WordToDocs::startRun(uint32_t fc, const WordPiece &piece) {
     WordRun &chpx = run_;
-    if (int r = characterRuns_->find(fc, chpx)) return r;
+    int found = characterRuns_->find(fc, chpx);
+    if (found == kWordEndOfText) {
+        // Text that no page lists keeps the default format to its piece's end.
+        chpx.fcStart = fc;
+        chpx.fcEnd = uint32_t(std::min<uint64_t>(piece.fcEnd(), UINT32_MAX));
+        chpx.sprms.clear();
+    } else if (found != kWordOk) {
+        return found;
+    }
     runPiece_ = &piece;
     needRun_ = false;
 
