@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  python3-olefile antiword
 )
 missing=()
 for p in "${packages[@]}"; do
