@@ -8,7 +8,6 @@
 #include "content_sink.h"
 #include "docs_reader.h"
 
-
 namespace docsconv {
 
 namespace {
