@@ -14,7 +14,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t kMaxLabelLength = 255;
+// A label and its NUL fit the 255-byte buffer callers read labels into.
+constexpr size_t kMaxLabelLength = 254;
 constexpr size_t kMaxUserNameLength = 63;
 
 bool validUserName(const std::string &name) {
@@ -313,7 +314,7 @@ std::optional<CardState> Handheld::card(uint16_t slot, std::string &error) const
 
 bool Handheld::saveCard(const CardState &card, std::string &error) const {
     if (!validLabel(card.label)) {
-        error = "\"" + card.label + "\" is not a valid card label (at most 255 characters)";
+        error = "\"" + card.label + "\" is not a valid card label (at most 254 characters)";
         return false;
     }
     IniDocument doc;

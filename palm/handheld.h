@@ -117,8 +117,8 @@ private:
     std::vector<SlotInfo> slots_;
 };
 
-// Card labels and user names that the handheld stores: storable text of at
-// most `limit` bytes.
+// A card label the handheld stores: no control characters, at most 254
+// bytes (so that it fits a 255-byte buffer with its NUL).
 bool validLabel(const std::string &label);
 
 // Database names map to file names: bytes other than letters, digits and

@@ -175,6 +175,7 @@ int main(int argc, char **argv) {
     std::vector<std::string> a(argv + 1, argv + argc);
     if (a.empty()) return usage();
     const std::string &command = a[0];
+    hotsync::writeHotSyncPath();
     if (command == "sync") {
         if (a.size() < 2) return usage();
         hotsync::SyncOptions options;

@@ -46,10 +46,6 @@ bool endsWithDll(const std::string &name) {
     return ext == ".dll";
 }
 
-void writeRegistryPaths() {
-    platform::Registry::writeString(platform::Hive::CurrentUser, kCoreKey, "HotSyncPath", programPath().string());
-}
-
 // Loads a library and finds one entry; prints why when it cannot.
 void *loadEntry(const std::string &library, const char *entry, void *&module) {
     const auto path = resolveLibrary(library);
@@ -97,6 +93,10 @@ uint64_t fileSize(const fs::path &file) {
 }
 
 }  // namespace
+
+void writeHotSyncPath() {
+    platform::Registry::writeString(platform::Hive::CurrentUser, kCoreKey, "HotSyncPath", programPath().string());
+}
 
 int32_t syncTypeOfAction(int32_t action) {
     switch (action) {
@@ -164,7 +164,6 @@ int runSync(const SyncOptions &options) {
     std::vector<palm::users::Slot> slots;
     for (const palm::SlotInfo &s : handheld->slots()) slots.push_back({s.slotRef, s.displayName});
     palm::users::setSlots(userId, slots);
-    writeRegistryPaths();
 
     if (!palm::selectHandheld(options.handheld, error)) {
         std::fprintf(stderr, "hotsync: %s\n", error.c_str());
@@ -228,7 +227,6 @@ int runConfigure(const std::string &userName, uint32_t creator) {
         std::fprintf(stderr, "hotsync: the user name or folder does not fit the configuration record\n");
         return 1;
     }
-    writeRegistryPaths();
     void *module = nullptr;
     auto cfg = reinterpret_cast<CfgConduitFn>(loadEntry(conduit.library, "CfgConduit", module));
     if (!cfg) return 1;

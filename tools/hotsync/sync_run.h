@@ -35,6 +35,10 @@ struct SyncOptions {
     std::optional<int32_t> typeOverride;
 };
 
+// Records this program in the registry ("HotSyncPath"), where the desktop
+// program looks for the HotSync folder and its libraries.
+void writeHotSyncPath();
+
 // Runs one HotSync and prints what happened; answers the exit status.
 int runSync(const SyncOptions &options);
 // Calls CfgConduit of the conduit registered for the creator.
