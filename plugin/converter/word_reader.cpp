@@ -171,7 +171,7 @@ private:
     int finishDocument();
 
     // Sections.
-    std::optional<size_t> sectionAt(uint32_t cp) const;
+    std::optional<size_t> sectionAt(uint32_t cp);
     bool sectionBoundaryAt(uint32_t cp) const;
     int startSection(std::optional<size_t> index);
     int endSection();
@@ -240,6 +240,7 @@ private:
     uint32_t textEnd_ = 0;
 
     // Sections.
+    size_t nextSection_ = 0;
     bool sectionOpen_ = false;
     DocsSection section_;
 
@@ -492,8 +493,11 @@ int WordToDocs::finishDocument() {
 
 // ------------------------------------------------------------------- sections
 
-std::optional<size_t> WordToDocs::sectionAt(uint32_t cp) const {
-    size_t i = sections_.lowerBound(cp);
+std::optional<size_t> WordToDocs::sectionAt(uint32_t cp) {
+    // The walk asks in ascending order: a cursor saves the search.
+    if (nextSection_ > 0 && sections_.position(nextSection_ - 1) > cp) nextSection_ = 0;
+    while (nextSection_ < sections_.count() && sections_.position(nextSection_) < cp) ++nextSection_;
+    size_t i = nextSection_;
     if (i < sections_.count() && sections_.position(i) == cp) return i;
     return std::nullopt;
 }

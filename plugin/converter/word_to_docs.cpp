@@ -1,5 +1,6 @@
 #include "word_to_docs.h"
 
+#include "buffered_stream.h"
 #include "compound_file.h"
 #include "conversion_results.h"
 #include "docs_stream.h"
@@ -41,8 +42,12 @@ int convertStorage(ByteStream &source, ByteStream &destination) {
     streams.table1 = found[kTable1Stream];
     streams.data = found[kDataStream];
 
-    DocsStream out(destination);
-    return convertWordStreams(streams, out);
+    // Records are small; the file gets them in large pieces.
+    BufferedStream buffered(destination);
+    DocsStream out(buffered);
+    int result = convertWordStreams(streams, out);
+    if (!buffered.flush() && result == kWordOk) result = kWordWriteFailed;
+    return result;
 }
 
 }  // namespace
