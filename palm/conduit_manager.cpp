@@ -97,6 +97,12 @@ int32_t find(uint32_t creator, Conduit &conduit) {
     return 0;
 }
 
+std::string storeProblem() {
+    IniDocument doc;
+    std::string error;
+    return loadIni(storeFile(), doc, error) ? std::string() : error;
+}
+
 std::vector<Conduit> list() {
     std::vector<Conduit> out;
     IniDocument doc;

@@ -34,6 +34,8 @@ int32_t setTitle(uint32_t creator, const std::string &title);
 int32_t remove(uint32_t creator);
 
 int32_t find(uint32_t creator, Conduit &conduit);
+// Empty when the store can be read, otherwise what is wrong with it.
+std::string storeProblem();
 std::vector<Conduit> list();
 
 }  // namespace palm::conduits

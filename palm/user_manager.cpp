@@ -113,6 +113,12 @@ int32_t setAction(const char *kind, uint32_t id, uint32_t creator, const std::op
 
 }  // namespace
 
+std::string storeProblem() {
+    IniDocument doc;
+    std::string error;
+    return loadIni(storeFile(), doc, error) ? std::string() : error;
+}
+
 uint16_t userCount() {
     IniDocument doc;
     if (!load(doc)) return 0;

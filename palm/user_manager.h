@@ -33,6 +33,10 @@ struct Slot {
     std::string displayName;
 };
 
+// Empty when the user store can be read, otherwise what is wrong with it
+// (naming the file).
+std::string storeProblem();
+
 uint16_t userCount();
 int32_t userIdAt(uint16_t index, uint32_t &id);
 int32_t userName(uint32_t id, std::string &name);

@@ -128,6 +128,15 @@ TEST_F(ToolsTest, DamagedInputsAreClearErrors) {
         EXPECT_NE(r.status, 0) << args[0];
         EXPECT_NE(r.output.find("device.ini"), std::string::npos) << r.output;
     }
+    // Damaged stores of the HotSync installation.
+    for (const char *store : {"users.ini", "conduits.ini"}) {
+        const auto path = home_ / "Palm" / store;
+        palmtest::writeFile(path, {'n', 'o', 't', ' ', 'i', 'n', 'i'});
+        r = runTool("hotsync", {"user", "list"});
+        EXPECT_EQ(r.status, 2) << store;
+        EXPECT_NE(r.output.find(store), std::string::npos) << r.output;
+        std::filesystem::remove(path);
+    }
     r = device({"info", "no-such-handheld"});
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(device({"info", "../escape"}).status, 1);

@@ -176,6 +176,11 @@ int main(int argc, char **argv) {
     if (a.empty()) return usage();
     const std::string &command = a[0];
     hotsync::writeHotSyncPath();
+    for (const std::string &problem : {palm::users::storeProblem(), palm::conduits::storeProblem()}) {
+        if (problem.empty()) continue;
+        std::fprintf(stderr, "hotsync: %s\n", problem.c_str());
+        return 2;
+    }
     if (command == "sync") {
         if (a.size() < 2) return usage();
         hotsync::SyncOptions options;
