@@ -222,6 +222,7 @@ static_assert(sizeof(void *) != 4 || sizeof(QVDP_Format) == 40, "the 32-bit form
 static_assert(sizeof(void *) != 4 || sizeof(QVDP_DesktopCategory) == 12, "the 32-bit category row is 12 bytes");
 static_assert(sizeof(void *) != 4 || sizeof(QVDP_FtpAccount) == 32, "the 32-bit account is 32 bytes");
 static_assert(offsetof(QVDP_FtpAccount, port) == 5 * sizeof(void *), "port follows the five texts");
+#undef QVDP_PTR_ALIGNED
 #endif
 
 #endif

@@ -1,6 +1,5 @@
 #include "format_tables.h"
 
-#include "byte_order.h"
 #include "palm_header.h"
 
 #include <cctype>

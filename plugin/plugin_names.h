@@ -3,6 +3,7 @@
 // database, the settings file, the categories file and the FTP accounts file.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 
 namespace qvplugin {

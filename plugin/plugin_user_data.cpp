@@ -63,6 +63,7 @@ QV_EXPORT int32_t QVDP_FreeFTP1Accounts(void * /*unused*/) { return qv::kOk; }
 QV_EXPORT int32_t QVDP_SyncFTPAccountsToPC(const char *userFolder) {
     if (!userFolder) return qv::kBadParameters;
     const auto file = pluginFolderOf(userFolder) / kFtpAccountsFileName;
+    // The hosts know this failure by the categories' code.
     if (!ensureFileExists(file)) return qv::kCannotOpenCategories;
     int32_t error = 0;
     auto database = HandheldDatabase::openReadOnly(kHandheldFtpDatabase, error);
