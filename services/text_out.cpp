@@ -10,7 +10,7 @@ bool copyOut(char *out, std::size_t bufferSize, std::string_view text) {
         out[0] = '\0';
         return false;
     }
-    std::memmove(out, text.data(), text.size());  // out may be the input buffer
+    if (!text.empty()) std::memmove(out, text.data(), text.size());  // out may be the input buffer
     out[text.size()] = '\0';
     return true;
 }

@@ -21,7 +21,7 @@ const QVDP_Format kTable[] = {
 
 const QVDP_Conversion kConversions[] = {{1, 6}, {1, 2}, {2, 6}, {0, 0}};
 
-TEST(Formats, LookUpById) {
+TEST(FormatLookup, LookUpById) {
     const QVDP_Format *row = nullptr;
     EXPECT_EQ(QVGetFormat(2, kTable, &row), 0);
     EXPECT_EQ(row, &kTable[1]);
@@ -40,7 +40,7 @@ TEST(Formats, LookUpById) {
     EXPECT_EQ(QVGetFirstConversion(kConversions, 31), -1);
 }
 
-TEST(Formats, RecognisesByWholeExtension) {
+TEST(FormatLookup, RecognisesByWholeExtension) {
     struct Case { const char *path; int32_t status; int expectedRow; } cases[] = {
         {"/d/report.html", 0, 1},
         {"/d/report.HTM", 0, 1},
@@ -59,7 +59,7 @@ TEST(Formats, RecognisesByWholeExtension) {
     }
 }
 
-TEST(Formats, RecognizerRefusalMovesOnToTheNextRow) {
+TEST(FormatLookup, RecognizerRefusalMovesOnToTheNextRow) {
     const QVDP_Format *row = nullptr;
     EXPECT_EQ(QVRecognizeFileType(kTable, "/d/good.pdb", &row), 0);
     EXPECT_EQ(row, &kTable[2]);

@@ -27,9 +27,9 @@ void makeCardFile(uint16_t volume, const std::string &path, const std::string &b
     ASSERT_EQ(palm::vfs::fileClose(ref), 0);
 }
 
-using ExistenceTest = HandheldTest;
+using HandheldExistenceTest = HandheldTest;
 
-TEST_F(ExistenceTest, DatabaseInRam) {
+TEST_F(HandheldExistenceTest, DatabaseInRam) {
     makeDatabase("Memo");
     QVDP_Error e = cleared();
     EXPECT_EQ(QVPALMDBExists(&e, "Memo"), 1);
@@ -44,7 +44,7 @@ TEST_F(ExistenceTest, DatabaseInRam) {
     EXPECT_EQ(e.syncError, palm::kSyncErrIo);
 }
 
-TEST_F(ExistenceTest, FileOnCard) {
+TEST_F(HandheldExistenceTest, FileOnCard) {
     makeCardFile(kCard, "/a.doc", "x");
     QVDP_Error e = cleared();
     EXPECT_EQ(QVVFSFileExists(&e, kCard, "/a.doc"), 1);
@@ -59,7 +59,7 @@ TEST_F(ExistenceTest, FileOnCard) {
     EXPECT_NE(e.syncError, 0);
 }
 
-TEST_F(ExistenceTest, CardFoldersAreCreatedAlongAPath) {
+TEST_F(HandheldExistenceTest, CardFoldersAreCreatedAlongAPath) {
     EXPECT_EQ(QVVFSDirExists(kCard, "/Documents"), 0);
     EXPECT_EQ(QVVFSCheckPath(kCard, "/Documents/Work/Drafts/a.doc"), 0);
     EXPECT_EQ(QVVFSDirExists(kCard, "/Documents/Work/Drafts"), 1);
@@ -122,9 +122,9 @@ TEST_F(CardReplaceTest, WhenEvenTheWayBackFailsTheOldFileStaysAside) {
 
 // ---- Databases ----
 
-using DatabaseTest = HandheldTest;
+using HandheldDatabaseTest = HandheldTest;
 
-TEST_F(DatabaseTest, NameLengthLimit) {
+TEST_F(HandheldDatabaseTest, NameLengthLimit) {
     uint8_t handle = 0;
     std::string name31(31, 'n');
     EXPECT_EQ(QVCreatePalmDatabase(&handle, name31.c_str(), kCreator, kType, 8, 0), 0);
@@ -133,7 +133,7 @@ TEST_F(DatabaseTest, NameLengthLimit) {
     EXPECT_EQ(QVCreatePalmDatabase(&handle, name32.c_str(), kCreator, kType, 8, 0), -2);
 }
 
-TEST_F(DatabaseTest, ReplaceOnlyADatabaseOfTheSameCreator) {
+TEST_F(HandheldDatabaseTest, ReplaceOnlyADatabaseOfTheSameCreator) {
     makeDatabase("Mine", kCreator);
     makeDatabase("Theirs", kOtherCreator);
     uint8_t handle = 0;
@@ -154,14 +154,14 @@ TEST_F(DatabaseTest, ReplaceOnlyADatabaseOfTheSameCreator) {
     palm::sync::closeDatabase(handle);
 }
 
-TEST_F(DatabaseTest, CreatorCheck) {
+TEST_F(HandheldDatabaseTest, CreatorCheck) {
     makeDatabase("Mine", kCreator);
     EXPECT_EQ(QVCheckDBCreatorID("Mine", kCreator), 1);
     EXPECT_EQ(QVCheckDBCreatorID("Mine", kOtherCreator), 0);
     EXPECT_EQ(QVCheckDBCreatorID("Missing", kCreator), 0);
 }
 
-TEST_F(DatabaseTest, RecognisesADatabaseByItsType) {
+TEST_F(HandheldDatabaseTest, RecognisesADatabaseByItsType) {
     const QVDP_Format table[] = {
         {1, ".DOC", "Word", 0, 1, 1, 0x574F5244, kCreator, 1, nullptr},
         {6, ".MWD", "Docs", 0, 1, 0, kType, kCreator, 1, nullptr},

@@ -93,7 +93,7 @@ TEST(NameParts, OverlongOrMissingPathsAreRefused) {
     }
 }
 
-TEST(StringVar, TwoCallConvention) {
+TEST(StringHandOut, TwoCallConvention) {
     EXPECT_EQ(QVPGetStringVar("Papyrine", nullptr, nullptr), 1);
 
     uint32_t size = 0;
@@ -108,7 +108,7 @@ TEST(StringVar, TwoCallConvention) {
     EXPECT_EQ(size, 9u);
 }
 
-TEST(StringVar, BufferSmallerThanTheTextIsNotWritten) {
+TEST(StringHandOut, BufferSmallerThanTheTextIsNotWritten) {
     char buffer[8];
     std::memset(buffer, 'x', sizeof buffer);
     uint32_t size = sizeof buffer;
@@ -117,7 +117,7 @@ TEST(StringVar, BufferSmallerThanTheTextIsNotWritten) {
     for (char c : buffer) EXPECT_EQ(c, 'x');
 }
 
-TEST(Guids, EqualOnlyWhenAllSixteenBytesMatch) {
+TEST(GuidCompare, EqualOnlyWhenAllSixteenBytesMatch) {
     uint8_t a[16], b[16];
     for (int i = 0; i < 16; ++i) a[i] = b[i] = uint8_t(i * 7);
     EXPECT_EQ(GUIDsEqual(a, b), 1);

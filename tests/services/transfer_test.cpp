@@ -53,9 +53,9 @@ std::string blockHeader(uint32_t n) {
 
 // ---- Stream databases ----
 
-using StreamTest = HandheldTest;
+using StreamDatabaseTest = HandheldTest;
 
-TEST_F(StreamTest, EmptyFileGivesADatabaseWithoutRecordsAndBack) {
+TEST_F(StreamDatabaseTest, EmptyFileGivesADatabaseWithoutRecordsAndBack) {
     writeFile(desk() / "empty.txt", "");
     QVDP_Error e = cleared();
     ASSERT_EQ(StreamCopyFileToPalmDevice(&e, deskPath("empty.txt").c_str(), "Empty", kCreator, kType), 1);
@@ -72,7 +72,7 @@ TEST_F(StreamTest, EmptyFileGivesADatabaseWithoutRecordsAndBack) {
     EXPECT_EQ(fs::file_size(desk() / "back.txt"), 0u);
 }
 
-TEST_F(StreamTest, BlocksOfAtMost4096DataBytes) {
+TEST_F(StreamDatabaseTest, BlocksOfAtMost4096DataBytes) {
     std::string bytes = patternBytes(4097);
     writeFile(desk() / "a.txt", bytes);
     QVDP_Error e = cleared();
@@ -87,7 +87,7 @@ TEST_F(StreamTest, BlocksOfAtMost4096DataBytes) {
     EXPECT_EQ(readFile(desk() / "back.txt"), bytes);
 }
 
-TEST_F(StreamTest, ExistingDatabaseIsReplacedWhateverItsCreator) {
+TEST_F(StreamDatabaseTest, ExistingDatabaseIsReplacedWhateverItsCreator) {
     writeRawDatabase("Notes", {"someone else's record"});
     uint8_t handle = 0;
     ASSERT_EQ(QVCreatePalmDatabase(&handle, "Theirs", kOtherCreator, kType, 8, 0), 0);
@@ -104,7 +104,7 @@ TEST_F(StreamTest, ExistingDatabaseIsReplacedWhateverItsCreator) {
     EXPECT_EQ(std::string(records[0].begin(), records[0].end()), blockHeader(5) + "fresh");
 }
 
-TEST_F(StreamTest, FailedCopyToTheHandheldLeavesNoDatabase) {
+TEST_F(StreamDatabaseTest, FailedCopyToTheHandheldLeavesNoDatabase) {
     writeFile(desk() / "a.txt", patternBytes(3 * 4096));
     struct Step { const char *what; const char *operation; uint32_t nth; int32_t code; } steps[] = {
         {"a record write", "sync.writeRecord", 2, 45},
@@ -134,7 +134,7 @@ TEST_F(StreamTest, FailedCopyToTheHandheldLeavesNoDatabase) {
     EXPECT_FALSE(databaseExists("A"));
 }
 
-TEST_F(StreamTest, CreationFailureIsAPalmDbIoError) {
+TEST_F(StreamDatabaseTest, CreationFailureIsAPalmDbIoError) {
     writeFile(desk() / "a.txt", "x");
     fault("sync.createDatabase", palm::kSyncErrNotEnoughSpace);
     QVDP_Error e = cleared();
@@ -144,7 +144,7 @@ TEST_F(StreamTest, CreationFailureIsAPalmDbIoError) {
     EXPECT_FALSE(databaseExists("A"));
 }
 
-TEST_F(StreamTest, DamagedRecordsAreAnErrorNotAnOverRead) {
+TEST_F(StreamDatabaseTest, DamagedRecordsAreAnErrorNotAnOverRead) {
     struct Case { const char *what; std::vector<std::string> records; } cases[] = {
         {"shorter than its header says", {blockHeader(3) + "abc", blockHeader(100) + std::string(20, 'x')}},
         {"shorter than a header", {"DBLK\0\0"}},
@@ -160,7 +160,7 @@ TEST_F(StreamTest, DamagedRecordsAreAnErrorNotAnOverRead) {
     }
 }
 
-TEST_F(StreamTest, ReadFailures) {
+TEST_F(StreamDatabaseTest, ReadFailures) {
     QVDP_Error e = cleared();
     EXPECT_EQ(StreamCopyFileFromPalmDevice(&e, deskPath("out.txt").c_str(), "Missing"), 0);
     EXPECT_EQ(e.kind, QVDP_KIND_SYNC);
@@ -185,7 +185,7 @@ TEST_F(StreamTest, ReadFailures) {
     EXPECT_EQ(e.win32Error, uint32_t(EBADF));
 }
 
-TEST_F(StreamTest, DesktopFileThatCannotBeOpenedIsAFileError) {
+TEST_F(StreamDatabaseTest, DesktopFileThatCannotBeOpenedIsAFileError) {
     QVDP_Error e = cleared();
     EXPECT_EQ(StreamCopyFileToPalmDevice(&e, deskPath("missing.txt").c_str(), "A", kCreator, kType), 0);
     EXPECT_EQ(e.kind, QVDP_KIND_FILE);
