@@ -2,8 +2,7 @@
 
 #include "palm_header.h"
 
-#include <cctype>
-#include <string>
+#include <vector>
 
 namespace qvplugin {
 
@@ -55,25 +54,17 @@ const QVDP_DesktopCategory kDesktopCategories[] = {
     {0, nullptr, 0},
 };
 
-// Whether `extension` is one of the ";"-separated entries of `list`.
-bool listsExtension(std::string_view list, std::string_view extension) {
-    while (!list.empty()) {
-        const size_t end = list.find(';');
-        if (list.substr(0, end) == extension) return true;
-        if (end == std::string_view::npos) break;
-        list.remove_prefix(end + 1);
+// A copy of the format table, each row passed through `change`, which
+// answers false for a row to leave out.
+template <typename Change>
+std::vector<QVDP_Format> derivedTable(Change change) {
+    std::vector<QVDP_Format> rows;
+    for (const QVDP_Format *row = kFormats; row->id != 0; ++row) {
+        QVDP_Format copy = *row;
+        if (change(copy)) rows.push_back(copy);
     }
-    return false;
-}
-
-bool rowAccepts(const QVDP_Format &row, const char *path, RecognizerUse use) {
-    if (!row.recognizer) return true;
-    switch (use) {
-    case RecognizerUse::Run: return row.recognizer(path) != 0;
-    case RecognizerUse::Ignore: return true;
-    case RecognizerUse::RefuseRow: return false;
-    }
-    return false;
+    rows.push_back(QVDP_Format{});
+    return rows;
 }
 
 }  // namespace
@@ -83,43 +74,18 @@ const QVDP_Conversion *desktopToHandheldPairs() { return kDesktopToHandheld; }
 const QVDP_Conversion *handheldToDesktopPairs() { return kHandheldToDesktop; }
 const QVDP_DesktopCategory *desktopCategoryTable() { return kDesktopCategories; }
 
-const QVDP_Format *findFormat(int32_t id) {
-    if (id == 0) return nullptr;
-    for (const QVDP_Format *row = kFormats; row->id != 0; ++row)
-        if (row->id == id) return row;
-    return nullptr;
+const QVDP_Format *formatTableByExtension() {
+    static const std::vector<QVDP_Format> rows = derivedTable([](QVDP_Format &row) {
+        row.recognizer = nullptr;
+        return true;
+    });
+    return rows.data();
 }
 
-const QVDP_Format *findFormatByHandheldType(uint32_t type) {
-    if (type == 0) return nullptr;
-    for (const QVDP_Format *row = kFormats; row->id != 0; ++row)
-        if (row->type == type) return row;
-    return nullptr;
-}
-
-int32_t firstConversion(const QVDP_Conversion *pairs, int32_t format) {
-    for (const QVDP_Conversion *pair = pairs; pair->from != 0; ++pair)
-        if (pair->from == format) return pair->to;
-    return -1;
-}
-
-std::string recognitionExtension(std::string_view path) {
-    const size_t slash = path.find_last_of('/');
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.find_last_of('.');
-    if (dot == std::string_view::npos) return {};
-    std::string extension(name.substr(dot));
-    for (char &c : extension) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return extension;
-}
-
-const QVDP_Format *recognizeFile(const char *path, RecognizerUse use) {
-    if (!path) return nullptr;
-    const std::string extension = recognitionExtension(path);
-    if (extension.empty()) return nullptr;
-    for (const QVDP_Format *row = kFormats; row->id != 0; ++row)
-        if (listsExtension(row->extensions, extension) && rowAccepts(*row, path, use)) return row;
-    return nullptr;
+const QVDP_Format *formatTableWithoutRecognizers() {
+    static const std::vector<QVDP_Format> rows =
+        derivedTable([](const QVDP_Format &row) { return row.recognizer == nullptr; });
+    return rows.data();
 }
 
 int32_t isPalmDocFile(const char *path) {

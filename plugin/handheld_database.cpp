@@ -41,11 +41,4 @@ bool HandheldDatabase::readRecord(uint32_t index, std::vector<uint8_t> &record) 
 
 void HandheldDatabase::yield() { palm::sync::SyncYieldCycles(1); }
 
-bool handheldDatabaseType(const std::string &name, uint32_t &type) {
-    palm::sync::DbInfo info;
-    if (palm::sync::findDatabase(name, kCard, info) != 0) return false;
-    type = info.type;
-    return true;
-}
-
 }  // namespace qvplugin

@@ -30,7 +30,4 @@ private:
     uint32_t largestRecord_;
 };
 
-// The handheld type of a database in RAM; false when it is not there.
-bool handheldDatabaseType(const std::string &name, uint32_t &type);
-
 }  // namespace qvplugin

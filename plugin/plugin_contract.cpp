@@ -1,8 +1,8 @@
 // The plug-in's identity, folders and file names, its format and conversion
 // lookups, and the templates of the file-list databases.
 #include "QVDocsPlugin.h"
+#include "QVDPCommon.h"
 #include "format_tables.h"
-#include "handheld_database.h"
 #include "palm_header.h"
 #include "plugin_names.h"
 #include "plugin_text.h"
@@ -21,11 +21,19 @@ constexpr QVDP_DBHeader kFileListHeader = fileListHeader(874);
 constexpr QVDP_DBHeader kHandheldListHeader = fileListHeader(56);
 constexpr QVDP_DBHeader kCardListHeader = fileListHeader(280);
 
+// Reports a recognised handheld format and its default desktop format, or
+// 0 and 0 when nothing was recognised.
 void reportFormats(const QVDP_Format *handheld, int32_t *desktopFormat, int32_t *handheldFormat) {
     const int32_t hh = handheld ? handheld->id : 0;
-    const int32_t pc = handheld ? firstConversion(handheldToDesktopPairs(), hh) : 0;
+    const int32_t pc = handheld ? QVGetFirstConversion(handheldToDesktopPairs(), hh) : 0;
     if (handheldFormat) *handheldFormat = hh;
     if (desktopFormat) *desktopFormat = pc;
+}
+
+// The row the table gives the path, or null.
+const QVDP_Format *recognized(const QVDP_Format *table, const char *path) {
+    const QVDP_Format *row = nullptr;
+    return path && QVRecognizeFileType(table, path, &row) == qv::kOk ? row : nullptr;
 }
 
 }  // namespace
@@ -83,19 +91,18 @@ QV_EXPORT uint32_t QVDP_GetPluginDBHHType(void) { return QVDP_PLUGIN_DB_TYPE; }
 
 QV_EXPORT int32_t QVDP_GetFormat(int32_t id, const QVDP_Format **out) {
     if (!out) return qv::kBadParameters;
-    *out = findFormat(id);
-    return *out ? qv::kOk : qv::kFormatNotRecognized;
+    return QVGetFormat(id, formatTable(), out);
 }
 
 QV_EXPORT int32_t QVDP_GetFormatName(int32_t id, char *buffer, uint32_t *size) {
-    const QVDP_Format *format = findFormat(id);
-    if (!format) return qv::kFormatNotRecognized;
+    const QVDP_Format *format = nullptr;
+    if (QVGetFormat(id, formatTable(), &format) != qv::kOk) return qv::kFormatNotRecognized;
     return answerText(format->name, buffer, size);
 }
 
 QV_EXPORT int32_t QVDP_RecognizeFile(const char *path, const QVDP_Format **out) {
     if (!path || !out) return qv::kBadParameters;
-    *out = recognizeFile(path, RecognizerUse::Run);
+    *out = recognized(formatTable(), path);
     return *out ? qv::kOk : qv::kFormatNotRecognized;
 }
 
@@ -103,31 +110,34 @@ QV_EXPORT const QVDP_Conversion *QVDP_GetPCToHHConversions(void) { return deskto
 QV_EXPORT const QVDP_Conversion *QVDP_GetHHToPCConversions(void) { return handheldToDesktopPairs(); }
 
 QV_EXPORT int32_t QVDP_GetDefaultPCToHHConversion(int32_t desktopFormat) {
-    return firstConversion(desktopToHandheldPairs(), desktopFormat);
+    return QVGetFirstConversion(desktopToHandheldPairs(), desktopFormat);
 }
 QV_EXPORT int32_t QVDP_GetDefaultHHToPCConversion(int32_t handheldFormat) {
-    return firstConversion(handheldToDesktopPairs(), handheldFormat);
+    return QVGetFirstConversion(handheldToDesktopPairs(), handheldFormat);
 }
 
+// A type of 0 means "no handheld database" in the table, so a database whose
+// type is 0 matches no row.
 QV_EXPORT void QVDP_GetDesktopFormatFromPalmDB(const char *databaseName, int32_t *desktopFormat,
                                                int32_t *handheldFormat) {
-    uint32_t type = 0;
-    const bool found = databaseName && handheldDatabaseType(databaseName, type);
-    reportFormats(found ? findFormatByHandheldType(type) : nullptr, desktopFormat, handheldFormat);
+    const QVDP_Format *row = nullptr;
+    if (!databaseName || QVRecognizePalmFileType(formatTable(), databaseName, &row) != qv::kOk || row->type == 0)
+        row = nullptr;
+    reportFormats(row, desktopFormat, handheldFormat);
 }
 
 // A card file cannot be opened from here, so a row that needs to look inside
 // the file (Palm Doc) never matches one: the extension alone cannot tell.
 QV_EXPORT void QVDP_GetDesktopFormatFromCardFile(int32_t /*volume*/, const char *cardPath, int32_t *desktopFormat,
                                                  int32_t *handheldFormat) {
-    reportFormats(recognizeFile(cardPath, RecognizerUse::RefuseRow), desktopFormat, handheldFormat);
+    reportFormats(recognized(formatTableWithoutRecognizers(), cardPath), desktopFormat, handheldFormat);
 }
 
 // Palm Doc files are recognised by their extension alone here: a ".PDB" file
 // whose header cannot be read still answers 1 and keeps the name.
 QV_EXPORT uint8_t QVDP_ModifyPalmFileName(const char *desktopPath, char *name) {
     if (!desktopPath || !name) return 0;
-    const QVDP_Format *format = recognizeFile(desktopPath, RecognizerUse::Ignore);
+    const QVDP_Format *format = recognized(formatTableByExtension(), desktopPath);
     if (!format || format->id != kFormatPalmDoc) return 0;
     PalmDatabaseHeader header;
     if (readPalmDatabaseHeader(desktopPath, header))

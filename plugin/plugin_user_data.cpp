@@ -1,5 +1,6 @@
 // The exports over a Palm user's plug-in files: the categories, the FTP
 // accounts and the settings, and the copies from the handheld.
+#include "QVDPCommon.h"
 #include "QVDocsPlugin.h"
 #include "categories.h"
 #include "ftp_accounts.h"
@@ -8,7 +9,6 @@
 #include "plugin_names.h"
 #include "plugin_settings.h"
 #include "status_codes.h"
-#include "user_manager.h"
 
 using namespace qvplugin;
 
@@ -17,8 +17,8 @@ namespace {
 // The settings file of the Palm user the configuration names; false when
 // there is no such user.
 bool settingsFileOf(const HotSyncConfig &config, std::filesystem::path &file) {
-    std::filesystem::path userFolder;
-    if (palm::users::userFolder(config.userId, userFolder) != 0) return false;
+    char userFolder[QVDP_MAX_PATH];
+    if (!GetUserFullPath(config.userId, userFolder)) return false;
     file = pluginFolderOf(userFolder) / kSettingsFileName;
     return true;
 }

@@ -173,11 +173,12 @@ TEST_F(WithHandheld, HandheldDatabasesAreRecognisedByType) {
     makeDatabase("Report", QV_FOURCC('Q', 'V', 'W', 'D'), {{1, 2, 3}});
     makeDatabase("Addresses", QV_FOURCC('D', 'A', 'T', 'A'), {});
     makeDatabase("Sheet", QV_FOURCC('X', 'L', 'S', 'a'), {});
+    makeDatabase("Typeless", 0, {});  // type 0 stands for "none" in the table
     auto fromPalm = QV_BIND(QVDP_GetDesktopFormatFromPalmDB);
     const struct {
         const char *name;
         int32_t desktop, handheld;
-    } cases[] = {{"Report", 1, 6}, {"Sheet", 21, 21}, {"Addresses", 0, 0}, {"Missing", 0, 0}};
+    } cases[] = {{"Report", 1, 6}, {"Sheet", 21, 21}, {"Addresses", 0, 0}, {"Typeless", 0, 0}, {"Missing", 0, 0}};
     for (const auto &c : cases) {
         int32_t desktop = -7, handheld = -7;
         fromPalm(c.name, &desktop, &handheld);
