@@ -314,3 +314,19 @@ TEST(WordCorpus, OtherPicturesTravelAsWordPictures) {
     EXPECT_EQ(pics[0].record.displayWidth, 1);
     EXPECT_EQ(qv::loadBE32(pics[0].head.data() + 4), pics[0].record.dataSize - 8);
 }
+
+TEST(WordCorpus, ListParagraphsReferToTheirListDefinitions) {
+    fs::path target = outputFolder() / "list.mwd";
+    ASSERT_EQ(conv::convertWordToDocs((kCorpus / "simple-list.doc").string(), target.string()), 0u);
+    std::vector<std::string> events = wordtest::docsEvents(readFile(target));
+    fs::remove_all(target.parent_path());
+    // Three numbered items, each paragraph start followed by its reference.
+    int references = 0;
+    for (size_t i = 1; i < events.size(); ++i)
+        if (events[i].rfind("38:", 0) == 0) {
+            ++references;
+            EXPECT_EQ(events[i - 1], "14");
+            EXPECT_EQ(events[i], "38:0:0");
+        }
+    EXPECT_EQ(references, 3);
+}

@@ -1,6 +1,7 @@
 // The Word format building blocks on byte fixtures: sprm operand sizes,
 // plexes, string tables, the piece table, formatted disk pages, the style
 // sheet's based-on chains, and the result texts.
+#include "buffered_stream.h"
 #include "conversion_results.h"
 #include "word_format.h"
 #include "word_tables.h"
@@ -189,4 +190,38 @@ TEST(ConversionResults, CodesAndTexts) {
     EXPECT_STREQ(resultText(5), "Unknown Error");
     EXPECT_FALSE(resultFailed(0));
     EXPECT_TRUE(resultFailed(0x07A00203));
+}
+
+TEST(BufferedStream, WritesReachTheStreamBelowInOrderWithPatchesAndReads) {
+    MemoryStream file;
+    {
+        BufferedStream out(file);
+        std::vector<uint8_t> big(BufferedStream::kCapacity + 100, 0x11);
+        EXPECT_EQ(out.write("abcd", 4), 4u);
+        EXPECT_EQ(file.size(), 0);  // still in the window
+        out.seek(1, ByteStream::kBegin);
+        EXPECT_EQ(out.write("X", 1), 1u);  // a patch inside the window
+        out.seek(0, ByteStream::kEnd);
+        EXPECT_EQ(out.write(big.data(), big.size()), big.size());
+        EXPECT_EQ(out.size(), int64_t(4 + big.size()));
+        out.seek(2, ByteStream::kBegin);
+        EXPECT_EQ(out.write("Y", 1), 1u);  // a patch outside the window
+        char back[4] = {};
+        out.seek(0, ByteStream::kBegin);
+        EXPECT_EQ(out.read(back, 4), 4u);
+        EXPECT_EQ(std::string(back, 4), "aXYd");
+        EXPECT_EQ(out.tell(), 4);
+    }
+    ASSERT_EQ(file.size(), int64_t(4 + BufferedStream::kCapacity + 100));
+    EXPECT_EQ(file.bytes()[3], 'd');
+    EXPECT_EQ(file.bytes().back(), 0x11);
+
+    // A write the stream below takes short fails this and later writes.
+    MemoryStream small;
+    small.setLimit(10);
+    BufferedStream limited(small);
+    std::vector<uint8_t> more(BufferedStream::kCapacity, 1);
+    EXPECT_EQ(limited.write(more.data(), more.size()), more.size());
+    EXPECT_EQ(limited.write("z", 1), 0u);
+    EXPECT_FALSE(limited.flush());
 }
