@@ -250,6 +250,7 @@ private:
     DocsListReference listReference_;
     ParagraphTableProps tableProps_;
     uint32_t paragraphMarkCp_ = 0;
+    uint32_t unlistedUpTo_ = 0;  // pieces before this position are listed in no page
     int64_t paragraphStartOffset_ = -1;
     int paragraphsSinceBreak_ = 0;
 
@@ -573,10 +574,16 @@ int WordToDocs::startParagraph(uint32_t cp, size_t pieceIndex) {
     // no mark is found the paragraph gets the default properties and ends
     // at its mark character.
     uint32_t at = cp;
+    size_t first = pieceIndex;
+    if (cp < unlistedUpTo_) {
+        // Pieces an earlier search found unlisted are not searched again.
+        at = unlistedUpTo_;
+        first = pieces_.find(at);
+    }
     uint32_t markCp = kNoMark;
     bool haveRun = false;
     size_t skipped = 0;
-    for (size_t i = pieceIndex; i < pieces.size() && at < textEnd_ && skipped < kMaxSkippedPieces;) {
+    for (size_t i = first; i < pieces.size() && at < textEnd_ && skipped < kMaxSkippedPieces;) {
         const WordPiece &p = pieces[i];
         if (at >= p.cpEnd) {
             ++i;
@@ -587,6 +594,7 @@ int WordToDocs::startParagraph(uint32_t cp, size_t pieceIndex) {
         int r = paragraphRuns_->find(fc, papx);
         if (r == kWordEndOfText) {
             ++skipped;
+            unlistedUpTo_ = std::max(unlistedUpTo_, p.cpEnd);
         } else if (r != kWordOk) {
             return r;
         } else {
