@@ -58,18 +58,21 @@ TEST_F(FileAdderTest, EachFileThatCannotBeAddedIsReportedWithItsReason) {
     EXPECT_FALSE(qv::isZeroGuid(r.recordId));
     EXPECT_GT(r.dateAdded, 40000.0);
 
+    // A desktop path longer than a record holds cannot be stored.
+    const std::string deep = makeFile(std::string(120, 'd') + "/" + std::string(120, 'e') + "/deep.txt");
     const auto report = add(*data, {doc, makeFile("b/notes.xyz"), (home_ / "docs" / "a").string(),
-                                    (home_ / "docs" / "gone.doc").string(), makeFile("b/readme.txt")});
+                                    (home_ / "docs" / "gone.doc").string(), deep, makeFile("b/readme.txt")});
     ASSERT_EQ(report.added.size(), 1u);
     EXPECT_EQ(report.added[0]->record.handheldName, "readme.txt");
-    ASSERT_EQ(report.failures.size(), 4u);
+    ASSERT_EQ(report.failures.size(), 5u);
     const std::pair<std::string, std::string> expected[] = {
         {"Letter.doc", "Already added"},
         {"notes.xyz", "Not supported file format"},
         {"a", "The item is not a file"},
         {"gone.doc", "The file does not exist"},
+        {"deep.txt", "Database error"},
     };
-    for (size_t i = 0; i < 4; ++i) {
+    for (size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(report.failures[i].fileName, expected[i].first);
         EXPECT_EQ(addResultText(report.failures[i].code), expected[i].second);
     }
@@ -101,12 +104,17 @@ TEST_F(FileAdderTest, ATakenRamNameIsNumberedAndTheUserConfirmsIt) {
     EXPECT_EQ(report.failures[0].code, kAddAlreadyAdded);
 }
 
-TEST_F(FileAdderTest, ALongNameIsCutTo31CharactersKeepingTheExtension) {
+TEST_F(FileAdderTest, ALongOrInvalidNameIsPutToTheUser) {
     auto data = load();
     ScriptedQuestion accept({"accepted.doc"});
     const auto report = add(*data, {makeFile(std::string(40, 'L') + ".doc")}, &accept);
     EXPECT_EQ(accept.asked, (std::vector<std::string>{std::string(27, 'L') + ".doc"}));
     ASSERT_EQ(report.added.size(), 1u);
+
+    // A free name the handheld cannot take is put to the user as well.
+    ScriptedQuestion rename({"lead.txt"});
+    ASSERT_EQ(add(*data, {makeFile(" lead.txt")}, &rename).added.size(), 1u);
+    EXPECT_EQ(rename.asked, (std::vector<std::string>{" lead.txt"}));
 }
 
 TEST_F(FileAdderTest, SyncModesAndCardFolderComeFromTheSettingsAndTheFormat) {
