@@ -766,7 +766,8 @@ int WordWriter::pictureFromRecord(const DocsPicture &picture, uint32_t &offset, 
         return kWriterBadInput;
     uint64_t rest = picture.dataSize - 8;
     written = true;
-    if (picture.format == DocsPicture::kWordPicture || imageOffset != 0) {
+    bool jpegOrPng = picture.format == DocsPicture::kJpeg || picture.format == DocsPicture::kPng;
+    if (picture.format == DocsPicture::kWordPicture || (jpegOrPng && imageOffset != 0)) {
         // A Word picture copied from a document goes back byte for byte.
         if (rest > kMaxImageBytes) return kWriterBadInput;
         int rc = appendData({}, offset);

@@ -24,5 +24,6 @@ const std::vector<Command> &commands();
 int runText(const std::vector<std::string> &args, std::FILE *out, std::FILE *err);
 int runDump(const std::vector<std::string> &args, std::FILE *out, std::FILE *err);
 int runWord2Docs(const std::vector<std::string> &args, std::FILE *out, std::FILE *err);
+int runDocs2Word(const std::vector<std::string> &args, std::FILE *out, std::FILE *err);
 
 }  // namespace docsconv
