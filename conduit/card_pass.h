@@ -1,6 +1,7 @@
-// The card pass of a run: finds the handheld's mounted card volumes, builds
-// the card table and records the cards in the user's cards table on the PC.
-// A run makes it twice, before the other steps and after the synchronization.
+// The card pass of a run: finds the handheld's mounted card volumes, gives
+// each card its identity file, builds the card table and records the cards
+// in the user's cards table on the PC. A run makes it twice, before the
+// other steps and after the synchronization.
 #pragma once
 
 #include "conduit_context.h"
@@ -9,8 +10,11 @@
 
 namespace conduit {
 
-// Not built yet: leaves the card table as it is. The run calls it in its
-// place so that the steps keep their order.
+inline constexpr const char kCardIdentityPath[] = "/QVCardInfo.db";
+
+// Rebuilds the card table: the mounted volumes that can be identified and
+// measured, in enumeration order (at most 31), then the internal memory;
+// then updates the cards table of the user.
 void refreshCards(ConduitContext &context, const std::string &userName);
 
 }  // namespace conduit

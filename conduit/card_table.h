@@ -16,6 +16,9 @@ constexpr std::size_t kMaxCardEntries = 32;
 // The card folders that hold the plug-in's lists, as the card's paths file names them.
 struct CardPathsList {
     bool dirty = false;
+    // False when the paths file exists but could not be read: it is then
+    // never rewritten in this run, so that no folder it names is forgotten.
+    bool readable = true;
     std::vector<qv::CardPathRecord> records;
 };
 
@@ -29,6 +32,8 @@ struct CardEntry {
     uint64_t usedBytes = 0;                    // internal memory: its free bytes
     uint64_t totalBytes = 0;
     bool mounted = false;
+
+    bool isCard() const { return cardKind == qv::kCardMemoryCard; }
 };
 
 using CardTable = std::vector<CardEntry>;

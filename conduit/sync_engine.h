@@ -10,9 +10,12 @@
 
 namespace conduit {
 
-// Not built yet: both leave everything as it is (synchronize answers 0).
-// The run calls them in their places so that the steps keep their order.
+// Loads, walks according to the sync type and writes every list back.
+// 0, or -1 when the lists could not be loaded (nothing is written then) or
+// the desktop list could not be written (the old one stays).
 int32_t synchronize(ConduitContext &context);
+
+// Deletes the backup folders that are older than the user keeps them.
 void cleanBackups(ConduitContext &context);
 
 }  // namespace conduit

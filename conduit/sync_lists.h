@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +20,7 @@ struct DesktopEntry {
     bool changedOnDesktop = false;   // the desktop file was written after the last transfer
     bool dropped = false;            // not written back
     bool processed = false;          // a walk has handled it
-    const CardEntry *card = nullptr;
+    CardEntry *card = nullptr;
     std::string handheldPath;        // RAM name, or card folder and handheld name joined
 };
 
@@ -30,16 +29,29 @@ struct HandheldList;
 struct HandheldItem {
     bool processed = false;
     HandheldList *list = nullptr;
-    std::vector<uint8_t> record;     // recordSize bytes of the list
+    qv::HandheldFileRecord record;   // stamp in host order
+    // The record as read (new items: zeros of the list's record size). The
+    // known fields are encoded over it at write-back, so bytes this conduit
+    // does not know travel unchanged.
+    std::vector<uint8_t> raw;
     bool dirty = false;              // must be written back
 };
 
 struct HandheldList {
     QVDP_DBHeader header{};
     std::vector<uint8_t> blob;
-    const CardEntry *card = nullptr; // none for handheld RAM
-    std::string cardFolder;
+    CardEntry *card = nullptr;       // none for handheld RAM
+    std::string cardFolder;          // cards only
+    std::string listPath;            // cards: the list file in the folder
+    bool existed = false;            // the list was on the handheld when the run began
+    // False when the list exists but could not be read: it is neither paired
+    // nor rewritten, and no file is created in its folder.
+    bool readable = true;
+    int32_t readError = 0;           // the card's answer that made it unreadable
     std::vector<std::unique_ptr<HandheldItem>> items;
+
+    bool isRam() const { return card == nullptr; }
+    bool needsWrite() const;
 };
 
 // The desktop list: the plug-in's header and blob (owned by the plug-in),
@@ -48,17 +60,37 @@ struct DesktopList {
     const QVDP_DBHeader *header = nullptr;
     const void *blob = nullptr;
     void *database = nullptr;
+    std::string path;
     std::vector<std::unique_ptr<DesktopEntry>> entries;
 };
 
 // Copies of the plug-in's RAM and card list headers and blobs, and the
-// handheld lists in load order.
+// handheld lists in load order (the RAM list first when it was loaded).
 struct HandheldLists {
     QVDP_DBHeader ramHeader{};
     std::vector<uint8_t> ramBlob;
     QVDP_DBHeader cardHeader{};
     std::vector<uint8_t> cardBlob;
     std::vector<std::unique_ptr<HandheldList>> lists;
+
+    HandheldList *ramList() const;
+};
+
+// The sync modes of the walks.
+enum SyncMode : int {
+    kModeSynchronize = 0,
+    kModeDesktopOverwrites = 1,
+    kModeHandheldOverwrites = 2,
+};
+
+enum class SyncAction { None, UpdateHandheld, UpdateDesktop, KeepBoth, CreateDesktop, CreateHandheld };
+
+// One desktop entry and the handheld item it goes with; either may be absent.
+struct SyncPair {
+    int mode = kModeSynchronize;
+    SyncAction action = SyncAction::None;
+    DesktopEntry *entry = nullptr;
+    HandheldItem *item = nullptr;
 };
 
 }  // namespace conduit
