@@ -306,9 +306,14 @@ int WordWriter::writeSectionMark() {
 int WordWriter::writeBreaks() {
     bool page = pageBreakArmed_, column = columnBreakArmed_;
     pageBreakArmed_ = columnBreakArmed_ = false;
+    // When several formats came before the first character, the first of
+    // them is the break's own run.
+    std::vector<DocsCharFormat> formats = formatsSinceText_;
+    if (formats.size() >= 2) setFormat(formats.front());
     int rc = kWriterOk;
     if (page) rc = putChar(kPageBreakChar);
     if (rc == kWriterOk && column) rc = putChar(kColumnBreakChar);
+    if (formats.size() >= 2) setFormat(formats.back());
     return rc;
 }
 
@@ -814,10 +819,9 @@ int32_t WordWriter::docInfo(const DocsDocInfo &info, int64_t) {
 }
 
 int WordWriter::finish() {
-    // Close what the Docs file left open, so Word finds whole structures.
     finishing_ = true;
     int rc = writeHeldMark();
-    while (rc == kWriterOk && !fieldStack_.empty()) rc = closeInnermostField();
+    // A field the Docs file leaves open stays open, as in the document it came from.
     if (rc == kWriterOk && (paragraphOpen_ || !lastWasParagraphMark_)) {
         // The text always ends with a paragraph mark outside any table.
         tables_.clear();

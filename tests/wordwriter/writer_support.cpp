@@ -6,6 +6,7 @@
 #include "word_reader.h"
 #include "word_writer.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace wwtest {
@@ -178,7 +179,7 @@ public:
     }
     int32_t sectionEnd() override { return add("8"); }
     int32_t paragraphProps(const conv::DocsParagraph &p, int64_t) override {
-        state_ = conv::DocsCharFormat();
+        state_ = shown_ = conv::DocsCharFormat();
         std::ostringstream o;
         o << "14 " << int(p.alignment) << ' ' << p.firstLineIndent << ' ' << p.leftIndent << ' ' << p.rightIndent
           << ' ' << p.spaceBefore << ' ' << p.spaceAfter << ' ' << p.lineSpacing << ' ' << p.styleIndex;
@@ -186,26 +187,27 @@ public:
     }
     int32_t paragraphEnd() override { return add("9"); }
     int32_t text(const char16_t *chars, size_t count) override {
+        showFormat();
         std::string t = utf8(std::u16string(chars, count));
         if (!lines.empty() && lines.back().rfind("t:", 0) == 0) lines.back() += t;
         else lines.push_back("t:" + t);
         return 0;
     }
     int32_t charFormat(const conv::DocsCharFormat &f, int64_t) override {
-        if (!everyFormat_ && f == state_) return 0;
         state_ = f;
-        return add("5 " + std::to_string(f.formatFlags) + ' ' + std::to_string(f.fontSize) + ' ' + utf8(f.fontName) +
-                   ' ' + color(f.textColor) + ' ' + color(f.highlightColor));
+        return everyFormat_ ? add(formatLine(f)) : 0;
     }
     int32_t picture(const conv::DocsPicture &p, int64_t) override {
-        uint64_t hash = 1469598103934665603ull;
+        // A picture the handheld cannot show has no data and is no content.
+        if (p.dataSize == 0 && !everyFormat_) return 0;
+        showFormat();
         std::vector<uint8_t> data(p.dataSize);
         size_t got = 0;
         reader_->stream().readBytes(data.data(), data.size(), &got);
-        for (size_t i = 0; i < got; ++i) hash = (hash ^ data[i]) * 1099511628211ull;
+        data.resize(got);
         std::ostringstream o;
-        o << "22 " << int(p.depth) << ' ' << p.dataSize << ' ' << p.pixelWidth << 'x' << p.pixelHeight << ' '
-          << p.displayWidth << 'x' << p.displayHeight << " f" << int(p.format) << " #" << std::hex << hash;
+        o << "22 " << int(p.depth) << ' ' << p.pixelWidth << 'x' << p.pixelHeight << ' ' << p.displayWidth << 'x'
+          << p.displayHeight << " f" << int(p.format) << " #" << std::hex << imageHash(p.format, data);
         return add(o.str());
     }
     int32_t tableStart(const conv::DocsTable &t, int64_t) override {
@@ -231,21 +233,27 @@ public:
         return add("38 " + std::to_string(r.listId) + ' ' + std::to_string(r.level));
     }
     int32_t fieldStart(const conv::DocsFieldStart &f, int64_t) override {
+        // Only an embedded object keeps its place in "Data"; other fields'
+        // data (form fields) is not carried.
         std::ostringstream o;
-        o << "6 " << int(f.kind) << ' ' << int(f.fieldType) << ' ' << f.pictureLocation << ' ' << int(f.objectFlag)
-          << ' ' << int(f.oleObjectFlag) << " [" << utf8(f.text) << ']';
+        o << "6 " << int(f.kind) << ' ' << int(f.fieldType) << ' ' << (f.oleObjectFlag ? f.pictureLocation : 0)
+          << ' ' << int(f.objectFlag) << ' ' << int(f.oleObjectFlag) << " [" << utf8(f.text) << ']';
         return add(o.str());
     }
     int32_t fieldEnd(const conv::DocsFieldEnd &, int64_t) override { return add("34"); }
     int32_t pageBreak() override { return add("10"); }
-    int32_t lineBreak() override { return add("11"); }
+    int32_t lineBreak() override {
+        showFormat();
+        return add("11");
+    }
     int32_t columnBreak() override { return add("12"); }
     int32_t otherRecord(uint16_t type, int64_t) override {
         conv::DocsSpecialChar c;
-        if (type == conv::kDocsSpecialChar && reader_->stream().readSpecialChar(c) == 0)
-            return add("39 " + std::to_string(c.charClass) + ' ' + std::to_string(c.character) + ' ' +
-                       std::to_string(c.specialFlag));
-        return add("other " + std::to_string(type));
+        if (type != conv::kDocsSpecialChar || reader_->stream().readSpecialChar(c) != 0)
+            return add("other " + std::to_string(type));
+        showFormat();
+        return add("39 " + std::to_string(c.charClass) + ' ' + std::to_string(c.character) + ' ' +
+                   std::to_string(c.specialFlag));
     }
 
 private:
@@ -253,8 +261,35 @@ private:
         lines.push_back(std::move(line));
         return 0;
     }
+    static std::string formatLine(const conv::DocsCharFormat &f) {
+        return "5 " + std::to_string(f.formatFlags) + ' ' + std::to_string(f.fontSize) + ' ' + utf8(f.fontName) + ' ' +
+               color(f.textColor) + ' ' + color(f.highlightColor);
+    }
+    // Before content: the format it is in, when that changed.
+    void showFormat() {
+        if (everyFormat_ || state_ == shown_) return;
+        shown_ = state_;
+        add(formatLine(state_));
+    }
+    // The image a picture shows: a JPEG, PNG or bitmap wherever it sits in
+    // the data (a bitmap without its file header and trailing zero bytes);
+    // anything else is its whole data.
+    static uint64_t imageHash(uint8_t format, const std::vector<uint8_t> &data) {
+        size_t begin = 0, end = data.size();
+        if (format >= 1 && format <= 3 && data.size() >= 8) {
+            uint64_t offset = uint64_t(data[0]) << 24 | data[1] << 16 | data[2] << 8 | data[3];
+            uint64_t length = uint64_t(data[4]) << 24 | data[5] << 16 | data[6] << 8 | data[7];
+            begin = size_t(std::min<uint64_t>(8 + offset + (format == 2 ? 14 : 0), data.size()));
+            end = size_t(std::min<uint64_t>(8 + offset + length, data.size()));
+            if (format == 2)
+                while (end > begin && data[end - 1] == 0) --end;
+        }
+        uint64_t hash = 1469598103934665603ull;
+        for (size_t i = begin; i < end; ++i) hash = (hash ^ data[i]) * 1099511628211ull;
+        return hash;
+    }
     bool everyFormat_;
-    conv::DocsCharFormat state_;
+    conv::DocsCharFormat state_, shown_;
     conv::DocsReader *reader_ = nullptr;
 };
 

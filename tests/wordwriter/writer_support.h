@@ -55,11 +55,12 @@ std::optional<std::vector<uint8_t>> sprmOperand(const std::vector<uint8_t> &sprm
 // The operand as a little-endian number.
 std::optional<uint32_t> sprmValue(const std::vector<uint8_t> &sprms, uint16_t code);
 
-// The records of a Docs stream, one line each with every field except ids;
-// picture lines end with a checksum of the picture's data. Unless
-// everyFormat, character formats appear only where the format really
-// changes and the text between them is joined, so runs that are cut where
-// nothing changes compare equal.
+// The records of a Docs stream, one line each with every field except ids.
+// A picture line ends with a checksum of the image it shows (a Word
+// picture's whole data). Unless everyFormat, a character format appears
+// only before content whose format it changes, and the text between is
+// joined, so runs cut where nothing changes compare equal; pictures
+// without data are no content then.
 std::vector<std::string> docsRecords(const std::vector<uint8_t> &docs, bool everyFormat = false);
 
 }  // namespace wwtest
