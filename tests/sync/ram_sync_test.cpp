@@ -309,3 +309,22 @@ TEST_F(SyncTest, HandheldWithoutRoomMarksTheEntry) {
     EXPECT_EQ(entryOf(added.recordId)->status, qv::kNoFreeMemory);
     EXPECT_TRUE(items(kRam).empty());
 }
+
+TEST_F(SyncTest, OldBackupFoldersAreDeletedOnlyWhenBackupsExpire) {
+    constexpr platform::FileTime kDay = 864000000000ull;
+    for (const char *backupType : {"1", "0"}) {
+        SCOPED_TRACE(std::string("backup type ") + backupType);
+        setenv("SYNC_TEST_BACKUP_TYPE", backupType, 1);
+        const fs::path old = pluginFolder() / "BACKUP" / "2001-1-1-10-0-0";
+        const fs::path recent = pluginFolder() / "BACKUP" / "2001-1-9-10-0-0";
+        for (const fs::path &folder : {old, recent}) {
+            fs::create_directories(folder);
+            writeText(folder / "a.txt", "backup");
+        }
+        platform::setLastWriteFileTime(old, platform::fileTimeNow() - 8 * kDay);
+        platform::setLastWriteFileTime(recent, platform::fileTimeNow() - 6 * kDay);
+        ASSERT_EQ(sync(), 0);
+        EXPECT_EQ(fs::exists(old), std::string(backupType) == "1");
+        EXPECT_TRUE(fs::exists(recent / "a.txt"));
+    }
+}
