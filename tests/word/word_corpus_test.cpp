@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -139,16 +138,45 @@ std::u32string normalise(const std::string &utf8) {
 std::string antiwordText(const std::string &xml) {
     size_t start = xml.find("<chapter>");
     std::string s = start == std::string::npos ? std::string() : xml.substr(start + 9);
-    s = std::regex_replace(s, std::regex("<footnote>[\\s\\S]*?</footnote>"), " ");
+    for (size_t at; (at = s.find("<footnote>")) != std::string::npos;) {
+        size_t close = s.find("</footnote>", at);
+        s.replace(at, close == std::string::npos ? std::string::npos : close + 11 - at, " ");
+    }
     size_t rule = s.find("-----------------------");
     if (rule != std::string::npos) s.resize(rule);
-    s = std::regex_replace(s, std::regex("</?(emphasis|superscript|subscript|literal|ulink)\\b[^>]*>"), "");
-    s = std::regex_replace(s, std::regex("<[^>]*>"), " ");
-    s = std::regex_replace(s, std::regex("\\[pic\\]|\\[[ivx]+\\]"), " ");
-    const std::pair<const char *, const char *> entities[] = {
+
+    static const char *const kInline[] = {"emphasis", "superscript", "subscript", "literal", "ulink"};
+    std::string out;
+    for (size_t i = 0; i < s.size();) {
+        if (s[i] == '<') {
+            size_t close = s.find('>', i);
+            if (close == std::string::npos) break;
+            std::string name = s.substr(i + 1, close - i - 1);
+            if (!name.empty() && name[0] == '/') name.erase(0, 1);
+            name = name.substr(0, name.find_first_of(" /"));
+            bool inlineTag = std::any_of(std::begin(kInline), std::end(kInline), [&](const char *t) { return name == t; });
+            if (!inlineTag) out += ' ';
+            i = close + 1;
+        } else if (s[i] == '[') {
+            size_t close = s.find(']', i);
+            std::string inside = close == std::string::npos ? std::string() : s.substr(i + 1, close - i - 1);
+            bool mark = inside == "pic" ||
+                        (!inside.empty() && inside.find_first_not_of("ivx") == std::string::npos);
+            if (mark) {
+                out += ' ';
+                i = close + 1;
+            } else {
+                out += s[i++];
+            }
+        } else {
+            out += s[i++];
+        }
+    }
+    const std::pair<std::string, std::string> entities[] = {
         {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}};
-    for (auto [from, to] : entities) s = std::regex_replace(s, std::regex(from), to);
-    return s;
+    for (const auto &[from, to] : entities)
+        for (size_t at = 0; (at = out.find(from, at)) != std::string::npos; at += to.size()) out.replace(at, from.size(), to);
+    return out;
 }
 
 // Equal, where a symbol-font character of ours (U+F000 to U+F0FF) stands
