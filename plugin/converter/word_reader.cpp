@@ -205,6 +205,7 @@ private:
     bool inFieldCode() const;
     int writeFieldStart(OpenField &field);
     int moveBreakInFront(uint16_t breakType);
+    int splitParagraphAtBreak(uint16_t breakType);
     int flushBookmarks(uint32_t startsBefore, uint32_t endsUpTo);
     int writeSpecial(char16_t c, uint8_t cls, uint8_t flag);
 
@@ -1144,7 +1145,8 @@ int WordToDocs::moveBreakInFront(uint16_t breakType) {
     if (int r = flushText()) return r;
     int64_t end = out_.tell();
     int64_t count = end - paragraphStartOffset_;
-    if (count < 0 || count > kMaxMovedBytes) return kWordBadFormat;
+    if (count < 0) return kWordBadFormat;
+    if (count > kMaxMovedBytes) return splitParagraphAtBreak(breakType);
     std::vector<uint8_t> saved(static_cast<size_t>(count));
     if (check(out_.seekTo(paragraphStartOffset_))) return kWordWriteFailed;
     if (count > 0 && check(out_.readBytes(saved.data(), saved.size()))) return kWordWriteFailed;
@@ -1158,6 +1160,21 @@ int WordToDocs::moveBreakInFront(uint16_t breakType) {
     if (count > 0 && check(out_.writeBytes(saved.data(), saved.size()))) return kWordWriteFailed;
     paragraphsSinceBreak_ = 0;
     return kWordOk;
+}
+
+// Too much of the paragraph is written to move it behind the break: the
+// paragraph ends here and goes on, with the same properties, after it.
+int WordToDocs::splitParagraphAtBreak(uint16_t breakType) {
+    if (int r = check(out_.writeParagraphEnd())) return r;
+    if (int r = check(out_.writeBareRecord(breakType))) return r;
+    paragraphStartOffset_ = out_.tell();
+    if (int r = check(out_.writeParagraph(paragraph_))) return r;
+    if (listReference_.listId != DocsListReference::kNoList && listReference_.level != DocsListReference::kNoLevel) {
+        if (int r = check(out_.writeListReference(listReference_))) return r;
+    }
+    formatWriter_.paragraphEnded();
+    paragraphsSinceBreak_ = 0;
+    return check(formatWriter_.writeRun(out_, format_));
 }
 
 }  // namespace

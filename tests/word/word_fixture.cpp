@@ -12,7 +12,6 @@ namespace wordtest {
 namespace {
 
 constexpr size_t kTextAt = 1024;
-constexpr size_t kCharPage = 3, kParaPage = 4;
 
 void put16(std::vector<uint8_t> &b, size_t at, uint16_t v) {
     if (b.size() < at + 2) b.resize(at + 2);
@@ -83,6 +82,8 @@ void WordFixture::build(std::vector<uint8_t> &document, std::vector<uint8_t> &ta
     put16(document, 152, 93);
     for (char16_t c : text) add16(document, c);
     uint32_t fcEnd = uint32_t(kTextAt + text.size() * 2);
+    // The two pages of runs follow the text.
+    const uint32_t kCharPage = (fcEnd + 511) / 512, kParaPage = kCharPage + 1;
     document.resize((kParaPage + 1) * 512, 0);
 
     // Character runs.

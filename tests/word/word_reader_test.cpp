@@ -106,6 +106,13 @@ TEST(WordReader, APageBreakMovesInFrontOfItsParagraph) {
     EXPECT_EQ(body(c), (Events{"14", "t:one", "9", "12", "14", "t:twothree", "9"}));
 }
 
+TEST(WordReader, ABreakAfterTooMuchOfItsParagraphSplitsIt) {
+    std::string longText(70000, 'x');
+    Converted c = convertFixture(single(longText + "\x0C" "y\r"));
+    ASSERT_EQ(c.result, 0);
+    EXPECT_EQ(body(c), (Events{"14", "t:" + longText, "9", "10", "14", "t:y", "9"}));
+}
+
 TEST(WordReader, ATableOfTwoRowsAndTwoCells) {
     auto inTable = sprm(0x2416, 1, 1);
     std::vector<uint8_t> rowEnd = inTable;
