@@ -24,10 +24,28 @@ constexpr char16_t kFieldSeparator = 20;
 constexpr char16_t kFieldEnd = 21;
 
 constexpr size_t kDataSlice = 4096;
+constexpr uint16_t kPicfSize = 68;  // a Word picture's descriptor
 // Largest picture data read whole (a handheld bitmap).
 constexpr uint64_t kMaxHandheldBitmapBytes = 64u * 1024 * 1024;
 // Largest image the "Data" stream takes (its sizes are 32-bit).
 constexpr uint64_t kMaxImageBytes = 0x7FFF0000;
+
+// Characters that carry Word's structure (pictures, cell and paragraph
+// marks, drawn objects, field marks) cannot stand in text: a paragraph mark
+// becomes a line break, the others are left out. The Word reader never puts
+// them in text; a Docs file that does is not to break the document.
+bool plainTextChar(char16_t &c) {
+    switch (c) {
+    case 13: c = 11; return true;
+    case 1:
+    case 7:
+    case 8:
+    case 19:
+    case 20:
+    case 21: return false;
+    default: return true;
+    }
+}
 
 SprmList special() {
     SprmList s;
@@ -200,7 +218,10 @@ int WordWriter::closeRun() {
 
 int32_t WordWriter::text(const char16_t *chars, size_t count) {
     int32_t rc = check(openSectionIfNone());
-    for (size_t i = 0; i < count && rc == 0; ++i) rc = check(putChar(chars[i]));
+    for (size_t i = 0; i < count && rc == 0; ++i) {
+        char16_t c = chars[i];
+        if (plainTextChar(c)) rc = check(putChar(c));
+    }
     return rc;
 }
 
@@ -235,7 +256,9 @@ int32_t WordWriter::otherRecord(uint16_t type, int64_t) {
     case kDocsSpecialChar: {
         DocsSpecialChar sc;
         if (reader_ == nullptr || reader_->stream().readSpecialChar(sc) != kDocsOk) return 0;
-        return check(putChar(char16_t(sc.character), sc.specialFlag ? special() : SprmList()));
+        char16_t c = char16_t(sc.character);
+        if (!plainTextChar(c)) return 0;
+        return check(putChar(c, sc.specialFlag ? special() : SprmList()));
     }
     case kDocsColumnBreak:
         if (paragraphOpen_) columnBreakPending_ = true;
@@ -582,7 +605,11 @@ int32_t WordWriter::fieldStart(const DocsFieldStart &field, int64_t) {
     fields_.begin(cp_, hyperlink ? FieldTable::kHyperlinkType : field.fieldType);
     rc = putCharWith(kFieldBegin, withFormat(beginSprms), false);
 
-    std::u16string code = hyperlink ? hyperlinkFieldCode(parts) : field.text;
+    // An object anchor may stand in another field's code; the code keeps no
+    // other structural character.
+    std::u16string code;
+    for (char16_t c : hyperlink ? hyperlinkFieldCode(parts) : field.text)
+        if ((c == kPictureChar && !hyperlink) || plainTextChar(c)) code.push_back(c);
     if (hyperlink) code.push_back(kPictureChar);
     std::vector<DocsCharFormat> middle;
     if (formats.size() >= 3) middle.assign(formats.begin() + 1, formats.end() - 1);
@@ -773,10 +800,20 @@ int WordWriter::pictureFromRecord(const DocsPicture &picture, uint32_t &offset, 
     written = true;
     bool jpegOrPng = picture.format == DocsPicture::kJpeg || picture.format == DocsPicture::kPng;
     if (picture.format == DocsPicture::kWordPicture || (jpegOrPng && imageOffset != 0)) {
-        // A Word picture copied from a document goes back byte for byte.
+        // A Word picture copied from a document goes back byte for byte,
+        // when it is one: its descriptor must span exactly the data.
         if (rest > kMaxImageBytes) return kWriterBadInput;
-        int rc = appendData({}, offset);
-        return rc != kWriterOk ? rc : copyPictureData(rest);
+        uint8_t head[6];
+        if (rest < sizeof head) return kWriterOk;
+        if (docs.readBytes(head, sizeof head) != kDocsOk) return kWriterBadInput;
+        uint64_t imageEnd = uint64_t(imageOffset) + length;
+        if (qv::loadLE32(head) != rest || qv::loadLE16(head + 4) != kPicfSize || imageEnd > rest ||
+            (picture.format == DocsPicture::kWordPicture && length != rest)) {
+            written = false;  // not a Word picture: left out
+            return kWriterOk;
+        }
+        int rc = appendData(std::vector<uint8_t>(head, head + sizeof head), offset);
+        return rc != kWriterOk ? rc : copyPictureData(rest - sizeof head);
     }
     if (picture.format == DocsPicture::kWindowsBitmap) {
         // Without the 14-byte file header.

@@ -249,15 +249,21 @@ TEST_F(Pictures, BitmapsLoseTheirFileHeader) {
 }
 
 TEST_F(Pictures, WordPicturesAreCopiedByteForByte) {
+    // A picture region as a document holds it: its descriptor spans it all.
     std::vector<uint8_t> region = bytes(300, 5);
+    qv::storeLE32(&region[0], 300);
+    qv::storeLE16(&region[4], 68);
+    std::vector<uint8_t> notAPicture = bytes(300, 5);
     wwtest::Written w = wwtest::writeWord(docsWithPictures({
         prefixed(DocsPicture::kWordPicture, 0, region, 300),
-        prefixed(DocsPicture::kJpeg, 193, region, 100),  // a whole region from a document
+        prefixed(DocsPicture::kJpeg, 193, region, 100),  // a JPEG inside a whole region
+        prefixed(DocsPicture::kWordPicture, 0, notAPicture, 300),
     }));
     ASSERT_EQ(w.result, kWriterOk);
     ASSERT_EQ(w.data.size(), 600u + 1024);
     EXPECT_TRUE(std::equal(region.begin(), region.end(), w.data.begin()));
     EXPECT_TRUE(std::equal(region.begin(), region.end(), w.data.begin() + 300));
+    EXPECT_EQ(w.text, u"\x01\x01\r");  // what is no Word picture is left out
 }
 
 TEST_F(Pictures, HandheldBitmapsBecomeBitmaps) {

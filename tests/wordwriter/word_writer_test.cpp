@@ -577,6 +577,20 @@ TEST(WordWriter, SpecialCharactersKeepTheirFlag) {
     EXPECT_FALSE(sprmValue(w.characterRun(1).sprms, 0x0855));
 }
 
+TEST(WordWriter, StructuralCharactersInTextDoNotBreakTheDocument) {
+    wwtest::Written w = wwtest::writeWord(wwtest::docsSection([](DocsStream &s) {
+        s.writeParagraph(DocsParagraph());
+        s.writeText(u"a\x13" u"b\rc\x07\x15\x01\x08" u"d\x09" u"e");
+        s.writeSpecialChar(DocsSpecialChar{0, 0x14, 1});
+        s.writeParagraphEnd();
+    }));
+    ASSERT_EQ(w.result, kWriterOk);
+    EXPECT_EQ(w.text, u"ab\x0b" u"cd\x09" u"e\r");
+    int rc = -1;
+    w.readBack(&rc);
+    EXPECT_EQ(rc, 0);
+}
+
 TEST(WordWriter, FailuresAreReported) {
     struct Case {
         const char *name;
