@@ -23,6 +23,9 @@ constexpr char16_t kFieldBegin = 19;
 constexpr char16_t kFieldSeparator = 20;
 constexpr char16_t kFieldEnd = 21;
 
+// The reader's result for a conversion cancelled by its sink.
+constexpr int32_t kReaderCancelled = 3;
+
 constexpr size_t kDataSlice = 4096;
 constexpr uint16_t kPicfSize = 68;  // a Word picture's descriptor
 // Largest picture data read whole (a handheld bitmap).
@@ -122,7 +125,7 @@ int WordWriter::convert(ByteStream &source) {
         switch (rc) {
         case DocsReader::kOk: break;
         case DocsReader::kDamaged: return kWriterBadInput;
-        case 3: return kWriterCancelled;
+        case kReaderCancelled: return kWriterCancelled;
         default: return kWriterNoMemory;
         }
         return finish();
@@ -168,9 +171,10 @@ SprmList WordWriter::charSprms(const DocsCharFormat &f) {
 void WordWriter::updateCharSprms() { charSprms_ = charSprms(format_); }
 
 int WordWriter::putChar(char16_t c, const SprmList &extra) {
-    SprmList chpx = charSprms_;
-    chpx.append(extra);
-    return putCharWith(c, chpx);
+    // Without extra sprms the character takes the format current when it is
+    // written, after whatever must come before it.
+    if (extra.empty()) return putCharWith(c, charSprms_);
+    return putCharWith(c, withFormat(extra));
 }
 
 int WordWriter::prepareContent() {
@@ -771,7 +775,11 @@ int WordWriter::writeHandheldBitmap(const DocsPicture &picture, uint32_t &offset
         int64_t size = in.isOpen() ? in.size() : 0;
         if (size < 14 || in.seek(14, ByteStream::kBegin) != 14) rc = kWriterWriteFailed;
         uint64_t remaining = uint64_t(size - 14);
-        if (rc == kWriterOk) rc = writeWordPicture(WordPictureKind::kBitmap, uint32_t(remaining), picture, offset);
+        // A record that does not give the pixel size takes the bitmap's own.
+        DocsPicture sized = picture;
+        if (sized.pixelWidth == 0) sized.pixelWidth = uint16_t(qv::loadLE32(&bitmapFile[18]));
+        if (sized.pixelHeight == 0) sized.pixelHeight = uint16_t(qv::loadLE32(&bitmapFile[22]));
+        if (rc == kWriterOk) rc = writeWordPicture(WordPictureKind::kBitmap, uint32_t(remaining), sized, offset);
         uint8_t slice[kDataSlice];
         while (rc == kWriterOk && remaining > 0) {
             size_t n = size_t(std::min<uint64_t>(remaining, kDataSlice));

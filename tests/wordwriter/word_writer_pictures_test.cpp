@@ -270,14 +270,14 @@ TEST_F(Pictures, HandheldBitmapsBecomeBitmaps) {
     PictureInput p;
     p.data = handheld(8, 1, 1, {0xF0});
     p.record.format = DocsPicture::kHandheldBitmap;
-    p.record.dataSize = uint32_t(p.data.size());
-    p.record.pixelWidth = 8;
-    p.record.pixelHeight = 1;
+    p.record.dataSize = uint32_t(p.data.size());  // no pixel size: the bitmap's is taken
     wwtest::Written w = wwtest::writeWord(docsWithPictures({p}));
     ASSERT_EQ(w.result, kWriterOk);
     const std::vector<uint8_t> &d = w.data;
     uint32_t dibSize = 40 + 24;  // header and one row of 8 pixels
     EXPECT_EQ(u32At(d, 0), 207u + dibSize);
+    EXPECT_EQ(u16At(d, 28), 8 * 1440 / 300);  // goal width of 8 pixels
+    EXPECT_EQ(u16At(d, 30), 1440 / 300);
     EXPECT_EQ(u32At(d, 207), 40u);
     EXPECT_EQ(u32At(d, 211), 8u);
     EXPECT_EQ(u16At(d, 221), 24);
