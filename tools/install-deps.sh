@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3-olefile antiword
+  python3-olefile antiword libreoffice-writer-nogui
 )
 missing=()
 for p in "${packages[@]}"; do
