@@ -27,7 +27,9 @@ int32_t readCardFile(uint16_t volume, const std::string &path, uint32_t maxSize,
     return answer;
 }
 
-CardWriteResult replaceCardFile(uint16_t volume, const std::string &path, const std::vector<uint8_t> &bytes) {
+namespace {
+
+CardWriteResult replaceOnce(uint16_t volume, const std::string &path, const std::vector<uint8_t> &bytes) {
     const std::string temp = path + ".tmp";
     CardWriteResult result;
     palm::vfs::FileRef ref = 0;
@@ -43,7 +45,9 @@ CardWriteResult replaceCardFile(uint16_t volume, const std::string &path, const 
         answer = palm::vfs::fileWrite(ref, uint32_t(bytes.size()), bytes.data(), written);
         if (answer == 0 && written != bytes.size()) answer = palm::kVfsErrVolumeFull;
     }
-    const int32_t closed = palm::vfs::fileClose(ref);
+    int32_t closed = palm::vfs::fileClose(ref);
+    // A file left open could be neither deleted nor replaced.
+    if (closed != 0) closed = palm::vfs::fileClose(ref);
     if (answer == 0) answer = closed;
     if (answer != 0) {
         palm::vfs::fileDelete(volume, temp);
@@ -53,6 +57,14 @@ CardWriteResult replaceCardFile(uint16_t volume, const std::string &path, const 
         palm::vfs::fileDelete(volume, temp);
         return {replaced, CardWriteStage::Replace};
     }
+    return result;
+}
+
+}  // namespace
+
+CardWriteResult replaceCardFile(uint16_t volume, const std::string &path, const std::vector<uint8_t> &bytes) {
+    CardWriteResult result = replaceOnce(volume, path, bytes);
+    if (!result.ok()) result = replaceOnce(volume, path, bytes);
     return result;
 }
 

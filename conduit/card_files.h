@@ -32,8 +32,8 @@ struct CardWriteResult {
 };
 
 // Writes the bytes to "<path>.tmp" (created, hidden) and gives it the
-// file's name; on failure the temporary file is deleted and the old file
-// stays as it was.
+// file's name, trying twice; on failure the temporary file is deleted and
+// the old file stays as it was.
 CardWriteResult replaceCardFile(uint16_t volume, const std::string &path, const std::vector<uint8_t> &bytes);
 
 }  // namespace conduit

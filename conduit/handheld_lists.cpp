@@ -238,30 +238,35 @@ HandheldItem &appendItem(HandheldList &list, const qv::HandheldFileRecord &recor
     return *list.items.back();
 }
 
-// A list that was on the handheld is rewritten in place: its records are
-// replaced and the database is written back when it is closed, so a run
-// cut short leaves the old list. A record write that fails starts the
-// rewrite over once.
-void writeRamList(ConduitContext &context) {
-    HandheldList *list = context.handheld.ramList();
-    if (!list || !list->needsWrite()) return;
+// One attempt: the list is rewritten in place (created when the handheld
+// has none), so a run cut short before the database is closed leaves the
+// old list.
+int32_t writeRamListOnce(ConduitContext &context, const HandheldList &list) {
     const std::string name = ramListName(context);
     palm::sync::DbHandle db = 0;
-    if (list->existed) {
-        if (palm::sync::openDatabase(name, 0, palm::sync::kModeReadWrite, db) != 0) return;
-        context.ramDatabase = db;
-        for (int attempt = 0; attempt < 2; ++attempt)
-            if (palm::sync::removeAllRecords(db) == 0 && writeRamRecords(db, *list) == 0) break;
-    } else {
+    int32_t answer = palm::sync::openDatabase(name, 0, palm::sync::kModeReadWrite, db);
+    if (answer == palm::kSyncErrNotFound) {
         uint32_t creator = 0;
         context.plugin->entry.getPluginCreatorId(&creator);
         const uint32_t type = context.plugin->entry.getPluginDbHhType();
-        if (QVCreatePalmDatabase(&db, name.c_str(), creator, type, kRamListFlags, 1) != 0) return;
-        context.ramDatabase = db;
-        writeRamRecords(db, *list);
+        answer = QVCreatePalmDatabase(&db, name.c_str(), creator, type, kRamListFlags, 1);
     }
-    palm::sync::closeDatabase(db);
+    if (answer != 0) return answer;
+    context.ramDatabase = db;
+    answer = palm::sync::removeAllRecords(db);
+    if (answer == 0) answer = writeRamRecords(db, list);
+    const int32_t closed = palm::sync::closeDatabase(db);
     context.ramDatabase.reset();
+    return answer != 0 ? answer : closed;
+}
+
+// A write that fails is made once more: a list left half written would
+// part handheld files from their desktop entries.
+void writeRamList(ConduitContext &context) {
+    const HandheldList *list = context.handheld.ramList();
+    if (!list || !list->needsWrite()) return;
+    for (int attempt = 0; attempt < 2; ++attempt)
+        if (writeRamListOnce(context, *list) == 0) return;
 }
 
 bool writeFolderList(HandheldList &list) {

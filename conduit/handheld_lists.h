@@ -41,7 +41,8 @@ HandheldList &folderListFor(ConduitContext &context, CardEntry &card, const std:
 // Appends a new item to a list (dirty).
 HandheldItem &appendItem(HandheldList &list, const qv::HandheldFileRecord &record);
 
-// Rewrites the RAM list when it changed.
+// Rewrites the RAM list in place when it changed; a failed write is made
+// once more.
 void writeRamList(ConduitContext &context);
 // Replaces a card folder's list file through a temporary file; false, with
 // the old file kept, when that fails.

@@ -4,6 +4,7 @@
 #include "backups.h"
 #include "card_files.h"
 #include "card_fs.h"
+#include "conduit_log.h"
 #include "error_record.h"
 #include "guid.h"
 #include "handheld_lists.h"
@@ -173,7 +174,10 @@ void updateHandheld(ConduitContext &context, DesktopEntry *entry, HandheldItem *
     item->dirty = true;
 }
 
-void updateDesktop(ConduitContext &context, DesktopEntry *entry, HandheldItem *item, QVDP_Error &error) {
+// backup: whether the desktop file is backed up before it is replaced (a
+// conflict has preserved it already).
+void updateDesktop(ConduitContext &context, DesktopEntry *entry, HandheldItem *item, QVDP_Error &error,
+                   bool backup = true) {
     if (!entry || !item) {
         qv::setConduitError(&error, qv::kBadParameters);
         return;
@@ -190,7 +194,7 @@ void updateDesktop(ConduitContext &context, DesktopEntry *entry, HandheldItem *i
                                       int32_t(r.handheldFormat));
     if (!failed(error))
         copyFromHandheld(context, *item, temp, int32_t(r.desktopFormat), int32_t(r.handheldFormat), error);
-    if (!failed(error)) backupDesktopFile(context, target, error);
+    if (!failed(error) && backup) backupDesktopFile(context, target, error);
     if (!failed(error)) QVPCReplaceTmpFile(&error, temp.c_str(), target.c_str());
     if (failed(error)) {
         deleteDesktopFile(temp);
@@ -276,6 +280,20 @@ bool handheldFileMissing(const QVDP_Error &error) {
             (error.code == qv::kCardIoError && error.syncError == palm::kVfsErrFileNotFound));
 }
 
+void lookUpFormats(ConduitContext &context, const HandheldList &list, const std::string &source,
+                   int32_t &desktopFormat, int32_t &handheldFormat) {
+    desktopFormat = handheldFormat = -1;
+    if (list.card)
+        plugin(context).getDesktopFormatFromCardFile(list.card->volume, source.c_str(), &desktopFormat,
+                                                     &handheldFormat);
+    else
+        plugin(context).getDesktopFormatFromPalmDb(source.c_str(), &desktopFormat, &handheldFormat);
+}
+
+bool unsupported(int32_t desktopFormat, int32_t handheldFormat) {
+    return (desktopFormat == -1 && handheldFormat == -1) || (desktopFormat == 0 && handheldFormat == 0);
+}
+
 void createDesktop(ConduitContext &context, SyncPair &pair, QVDP_Error &error) {
     HandheldItem *item = pair.item;
     if (!item || pair.entry) {
@@ -285,15 +303,16 @@ void createDesktop(ConduitContext &context, SyncPair &pair, QVDP_Error &error) {
     const HandheldList &list = *item->list;
     const std::string source = itemPath(*item);
     int32_t desktopFormat = -1, handheldFormat = -1;
-    if (list.card)
-        plugin(context).getDesktopFormatFromCardFile(list.card->volume, source.c_str(), &desktopFormat,
-                                                     &handheldFormat);
-    else
-        plugin(context).getDesktopFormatFromPalmDb(source.c_str(), &desktopFormat, &handheldFormat);
+    lookUpFormats(context, list, source, desktopFormat, handheldFormat);
+    // The record leaves the list for good when its format is not supported,
+    // so a database lookup that found nothing is made once more: a lookup
+    // that failed on the way must not part the file from its list.
+    if (!list.card && unsupported(desktopFormat, handheldFormat))
+        lookUpFormats(context, list, source, desktopFormat, handheldFormat);
     const QVDP_Format *format = nullptr;
     if (plugin(context).getFormat(desktopFormat, &format) != 0) format = nullptr;
     const int32_t category = format ? format->category : -1;
-    if ((desktopFormat == -1 && handheldFormat == -1) || (desktopFormat == 0 && handheldFormat == 0)) {
+    if (unsupported(desktopFormat, handheldFormat)) {
         qv::setConduitError(&error, qv::kFormatNotSupported);
         item->record.deleted = 1;
         item->dirty = true;
@@ -347,6 +366,34 @@ void createDesktop(ConduitContext &context, SyncPair &pair, QVDP_Error &error) {
     context.desktop.entries.push_back(std::move(entry));
 }
 
+bool listNames(const HandheldList &list, const std::string &name) {
+    return std::any_of(list.items.begin(), list.items.end(), [&](const auto &item) {
+        return list.isRam() ? item->record.name == name : equalNoCase(item->record.name, name);
+    });
+}
+
+// The entry's handheld name is taken. By a listed document: conduit error
+// 11. By a file no list knows (left by a run that was cut short, or put
+// there by someone else): that file stays, and the entry takes a free name.
+bool takeFreeName(DesktopEntry &entry, const HandheldList &list, QVDP_Error &error) {
+    qv::SyncFileRecord &r = entry.record;
+    if (listNames(list, r.handheldName)) {
+        qv::setConduitError(&error, qv::kPalmDatabaseExists);
+        return false;
+    }
+    char name[QVDP_MAX_PATH] = {};
+    const bool named = entry.card ? GenerateUniqueCardName(&error, entry.card->volume, r.cardFolder.c_str(),
+                                                           r.handheldName.c_str(), name)
+                                  : GenerateUniquePalmName(&error, r.handheldName.c_str(), name);
+    if (!named) {
+        if (!failed(error)) qv::setConduitError(&error, qv::kPalmDatabaseExists);
+        return false;
+    }
+    r.handheldName = name;
+    entry.handheldPath = handheldPathOf(r);
+    return true;
+}
+
 void createHandheld(ConduitContext &context, SyncPair &pair, QVDP_Error &error) {
     DesktopEntry *entry = pair.entry;
     const bool cardFolderUsable =
@@ -371,10 +418,7 @@ void createHandheld(ConduitContext &context, SyncPair &pair, QVDP_Error &error) 
     const uint16_t volume = entry->card ? entry->card->volume : uint16_t(QVDP_RAM_VOLUME);
     const int32_t exists = QVHHFileExists(&error, volume, entry->handheldPath.c_str());
     if (failed(error)) return;
-    if (exists) {
-        qv::setConduitError(&error, qv::kPalmDatabaseExists);
-        return;
-    }
+    if (exists && !takeFreeName(*entry, *list, error)) return;
     copyToHandheld(context, *entry, error);
     if (failed(error)) return;
     markSynchronized(*entry);
@@ -389,9 +433,12 @@ void createHandheld(ConduitContext &context, SyncPair &pair, QVDP_Error &error) 
     pair.item = &appendItem(*list, h);
 }
 
-// Both sides changed: the desktop version keeps the entry (its file gets a
-// number, its handheld file a new unique name), the handheld version gets a
-// new entry at the entry's old desktop path.
+// Both sides changed. The handheld version stays with the entry and its
+// handheld file and takes the entry's desktop path; the desktop version
+// becomes a new entry with a numbered desktop name and a new handheld file
+// under a free name. Each handheld record keeps pairing with the desktop
+// entry of its own version, so a run cut short between writing the
+// handheld lists and the desktop list parts no version from its entry.
 void keepBoth(ConduitContext &context, SyncPair &pair, QVDP_Error &error) {
     DesktopEntry *entry = pair.entry;
     HandheldItem *item = pair.item;
@@ -399,79 +446,102 @@ void keepBoth(ConduitContext &context, SyncPair &pair, QVDP_Error &error) {
         qv::setConduitError(&error, qv::kBadParameters);
         return;
     }
-    qv::SyncFileRecord &r = entry->record;
+    const qv::SyncFileRecord &r = entry->record;
     HandheldList &list = *item->list;
 
-    auto copy = std::make_unique<DesktopEntry>(*entry);
-    copy->record.recordId = platform::createGuid();
-    auto newItem = std::make_unique<HandheldItem>(*item);
-
+    // The desktop version is copied to its numbered path, not moved: the
+    // entry's path keeps a file until the handheld version replaces it.
     char numbered[QVDP_MAX_PATH] = {};
     if (!GenerateUniquePCFileName(r.desktopPath.c_str(), numbered)) {
         qv::setConduitError(&error, qv::kPcFileExists);
         return;
     }
-    const std::string firstPath = r.desktopPath;
-    const std::string firstName = r.handheldName;
-    std::error_code ec;
-    fs::rename(firstPath, numbered, ec);
-    if (ec) {
-        qv::setFileError(&error, qv::kGeneralFileError, firstPath, uint32_t(ec.value()));
-        return;
-    }
-    r.desktopPath = numbered;
-    newItem->record.recordId = r.recordId;
-    item->record.recordId = copy->record.recordId;
-    newItem->dirty = item->dirty = true;
-
-    char uniqueName[QVDP_MAX_PATH] = {};
+    char freeName[QVDP_MAX_PATH] = {};
     const bool named = list.card ? GenerateUniqueCardName(&error, list.card->volume, list.cardFolder.c_str(),
-                                                          newItem->record.name.c_str(), uniqueName)
-                                 : GenerateUniquePalmName(&error, newItem->record.name.c_str(), uniqueName);
-    QVDP_Error copyError{};
-    bool desktopDone = false;
-    if (named) {
-        r.handheldName = uniqueName;
-        entry->handheldPath = handheldPathOf(r);
-        char copyPath[QVDP_MAX_PATH] = {};
-        if (GenerateUniquePCFileName(firstPath.c_str(), copyPath)) {
-            copy->record.desktopPath = copyPath;
-            // The handheld version goes to the old desktop path ...
-            updateDesktop(context, copy.get(), item, copyError);
-            desktopDone = !failed(copyError);
-            // ... and the desktop version becomes a new handheld file.
-            if (desktopDone) updateHandheld(context, entry, newItem.get(), error);
-        } else {
-            qv::setConduitError(&copyError, qv::kPcFileExists);
-        }
-    }
-    if (!failed(error) && failed(copyError)) error = copyError;
-
-    if (desktopDone) {
-        // The handheld version has its entry now. If the desktop version
-        // could not be copied, it stays at its numbered path and is made a
-        // new handheld file at the next HotSync.
-        copy->processed = true;
-        item->processed = true;
-        context.desktop.entries.push_back(std::move(copy));
-        if (failed(error)) {
-            r.syncedFileTime = 0;
-            pair.item = nullptr;
-            return;
-        }
-        pair.item = newItem.get();
-        list.items.push_back(std::move(newItem));
+                                                          item->record.name.c_str(), freeName)
+                                 : GenerateUniquePalmName(&error, item->record.name.c_str(), freeName);
+    if (!named) {
+        if (!failed(error)) qv::setConduitError(&error, qv::kPalmDatabaseExists);
         return;
     }
-    // Nothing was copied: everything goes back as it was.
-    fs::rename(r.desktopPath, firstPath, ec);
-    r.desktopPath = firstPath;
-    r.handheldName = firstName;
-    entry->handheldPath = handheldPathOf(r);
-    item->record.recordId = r.recordId;
+    std::error_code ec;
+    if (!fs::copy_file(r.desktopPath, numbered, fs::copy_options::none, ec) || ec) {
+        qv::setFileError(&error, qv::kGeneralFileError, r.desktopPath, uint32_t(ec ? ec.value() : EEXIST));
+        return;
+    }
+    auto copy = std::make_unique<DesktopEntry>(*entry);
+    qv::SyncFileRecord &c = copy->record;
+    c.recordId = platform::createGuid();
+    c.desktopPath = numbered;
+    c.handheldName = freeName;
+    c.syncedFileTime = 0;
+    copy->handheldPath = handheldPathOf(c);
+    copy->processed = true;
+
+    // The handheld version replaces the entry's desktop file ...
+    updateDesktop(context, entry, item, error, false);
+    if (failed(error)) {
+        QVDP_Error ignored{};
+        QVPCDeleteFile(&ignored, numbered);
+        return;
+    }
+    // ... and the desktop version becomes a new handheld file. If that
+    // fails, its entry stays and the file is made at the next HotSync.
+    qv::HandheldFileRecord h = item->record;
+    h.recordId = c.recordId;
+    h.name = c.handheldName;
+    h.stamp = c.handheldStamp;
+    auto newItem = std::make_unique<HandheldItem>();
+    newItem->list = &list;
+    newItem->record = h;
+    newItem->raw.assign(list.header.recordSize, 0);
+    newItem->dirty = newItem->processed = true;
+    QVDP_Error copyError{};
+    copyToHandheld(context, *copy, copyError);
+    if (failed(copyError)) {
+        c.status = statusForError(copyError);
+        reportPairError(copyError, {newItem->record.name.c_str(), c.desktopPath.c_str()});
+    } else {
+        markSynchronized(*copy);
+        list.items.push_back(std::move(newItem));
+    }
+    context.desktop.entries.push_back(std::move(copy));
 }
 
 }  // namespace
+
+HandheldItem *relinkItem(ConduitContext &context, DesktopEntry &entry) {
+    const qv::SyncFileRecord &r = entry.record;
+    const bool located = r.locationKind == qv::kLocationRam ? true : entry.card != nullptr;
+    if (r.syncedFileTime == 0 || r.removed || !located || !usableHandheldName(entry)) return nullptr;
+    QVDP_Error probe{};
+    const uint16_t volume = entry.card ? entry.card->volume : uint16_t(QVDP_RAM_VOLUME);
+    if (!QVHHFileExists(&probe, volume, entry.handheldPath.c_str()) || failed(probe)) return nullptr;
+    HandheldList *list = entry.card ? &folderListFor(context, *entry.card, r.cardFolder) : context.handheld.ramList();
+    if (!list || !list->readable) return nullptr;
+    HandheldItem *unlinked = nullptr;
+    for (const auto &item : list->items) {
+        const bool sameName = list->isRam() ? item->record.name == r.handheldName
+                                            : equalNoCase(item->record.name, r.handheldName);
+        if (!sameName) continue;
+        // The file belongs to another document.
+        if (!qv::isZeroGuid(item->record.recordId) || item->record.deleted || item->processed) return nullptr;
+        unlinked = item.get();
+    }
+    if (unlinked) {
+        unlinked->record.recordId = r.recordId;
+        unlinked->dirty = true;
+        return unlinked;
+    }
+    qv::HandheldFileRecord h;
+    h.recordId = r.recordId;
+    h.stamp = r.handheldStamp;
+    h.name = r.handheldName;
+    h.palmCategory = uint8_t(r.palmCategory);
+    h.syncMode = uint8_t(r.syncMode);
+    h.flags = r.handheldFlags;
+    return &appendItem(*list, h);
+}
 
 void performAction(ConduitContext &context, SyncPair &pair, QVDP_Error &error) {
     switch (pair.action) {

@@ -54,6 +54,7 @@ void desktopWalk(ConduitContext &context, int mode) {
         QVDP_Error error{};
         SyncPair pair{mode, SyncAction::None, &entry, findItemFor(context, entry.record.recordId)};
         matchPair(context, pair);
+        if (!pair.item && !entry.record.removed && (pair.item = relinkItem(context, entry))) matchPair(context, pair);
         if (HandheldItem *item = pair.item; item && item->record.deleted) {
             if (mode == kModeDesktopOverwrites && !entry.record.removed) {
                 item->record.deleted = 0;

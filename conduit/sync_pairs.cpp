@@ -143,7 +143,11 @@ SyncAction decideAction(SyncPair &pair, QVDP_Error &error) {
     const int32_t exists = QVHHFileExists(&error, volumeOf(*item->list), path.c_str());
     if (error.code != 0) return SyncAction::None;
     if (!exists) {
-        if (mode == kModeDesktopOverwrites && entry) return SyncAction::UpdateHandheld;
+        // A file gone from the handheld comes back when the desktop
+        // overwrites, and when the desktop has a newer version: an edit
+        // outweighs a file that vanished (as after an update cut short).
+        if (entry && (mode == kModeDesktopOverwrites || (mode == kModeSynchronize && entry->changedOnDesktop)))
+            return SyncAction::UpdateHandheld;
         item->record.deleted = 1;
         item->dirty = true;
         if (entry) entry->dropped = true;

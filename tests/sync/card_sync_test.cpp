@@ -22,20 +22,6 @@ protected:
         return cardIdentity(slot);
     }
 
-    qv::SyncFileRecord addCardFile(const std::string &fileName, const std::string &text, const qv::Guid &card,
-                                   const std::string &folder = "/Documents") {
-        const fs::path file = docs_ / fileName;
-        writeText(file, text);
-        auto r = newRecord(file, fileName);
-        r.locationKind = qv::kLocationCard;
-        r.locationId = card;
-        r.cardFolder = folder;
-        auto list = readList();
-        list.push_back(r);
-        writeList(list);
-        return r;
-    }
-
     std::vector<std::string> pathsFile(int slot = 1) {
         const fs::path out = home_ / "paths-copy";
         fs::remove(out);

@@ -123,27 +123,29 @@ TEST_F(SyncTest, BothChangedInSynchronizeModeGivesTwoEntriesThatStaySynchronized
     editOnHandheld(kRam, "plan.txt", "handheld edit");
     ASSERT_EQ(sync(kTypeSynchronize), 0) << lastRun_.output;
 
-    // The desktop version keeps the entry under a numbered desktop name and
-    // a new handheld name; the handheld version takes the old desktop path.
+    // The handheld version stays with the entry and its handheld file at the
+    // old desktop path; the desktop version becomes a second entry with a
+    // numbered desktop name and a new handheld name.
     const fs::path numbered = docs_ / "plan(1).txt";
-    EXPECT_EQ(readText(numbered), "desktop edit");
     EXPECT_EQ(readText(added.desktopPath), "handheld edit");
+    EXPECT_EQ(readText(numbered), "desktop edit");
     const auto kept = entryOf(added.recordId);
     ASSERT_TRUE(kept);
-    EXPECT_EQ(kept->desktopPath, numbered.string());
-    EXPECT_EQ(kept->handheldName, "plan(1).txt");
+    EXPECT_EQ(kept->desktopPath, added.desktopPath);
+    EXPECT_EQ(kept->handheldName, "plan.txt");
     EXPECT_EQ(kept->status, qv::kSynchronized);
-    const auto copy = entryAt(added.desktopPath);
+    const auto copy = entryAt(numbered);
     ASSERT_TRUE(copy);
     EXPECT_NE(copy->recordId, added.recordId);
-    EXPECT_EQ(copy->handheldName, "plan.txt");
+    EXPECT_EQ(copy->handheldName, "plan(1).txt");
     EXPECT_EQ(copy->status, qv::kSynchronized);
     EXPECT_EQ(readList().size(), 2u);
 
     EXPECT_EQ(handheldText(kRam, "plan.txt"), "handheld edit");
     EXPECT_EQ(handheldText(kRam, "plan(1).txt"), "desktop edit");
-    EXPECT_EQ(itemNamed(kRam, "plan.txt")->id, copy->recordId);
-    EXPECT_EQ(itemNamed(kRam, "plan(1).txt")->id, added.recordId);
+    EXPECT_EQ(itemNamed(kRam, "plan.txt")->id, added.recordId);
+    EXPECT_EQ(itemNamed(kRam, "plan(1).txt")->id, copy->recordId);
+    EXPECT_FALSE(fs::exists(pluginFolder() / "BACKUP" / "x")) << "both versions are kept; no backup is needed";
 
     ASSERT_EQ(sync(), 0);
     EXPECT_EQ(entryOf(added.recordId)->syncedFileTime, kept->syncedFileTime);

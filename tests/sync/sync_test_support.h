@@ -174,6 +174,21 @@ protected:
         return r;
     }
 
+    // A desktop file with its new entry for a folder of a card, added to the list.
+    qv::SyncFileRecord addCardFile(const std::string &fileName, const std::string &text, const qv::Guid &card,
+                                   const std::string &folder = "/Documents") {
+        const fs::path file = docs_ / fileName;
+        writeText(file, text);
+        auto r = newRecord(file, fileName);
+        r.locationKind = qv::kLocationCard;
+        r.locationId = card;
+        r.cardFolder = folder;
+        auto list = readList();
+        list.push_back(r);
+        writeList(list);
+        return r;
+    }
+
     std::optional<qv::SyncFileRecord> entryOf(const qv::Guid &id) const {
         for (const auto &r : readList())
             if (r.recordId == id) return r;
