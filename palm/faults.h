@@ -6,6 +6,13 @@
 // file when it fires) or are set for this process by a test. Calls are
 // counted per process from the moment the handheld is selected; a rule set
 // by a test counts the calls of its operation from then on.
+//
+// Two environment variables let a test follow a process from outside:
+// PAPYRINE_CALL_TRACE names a file that gets one line per counted call on a
+// selected handheld ("operation N", N the call's number for its operation,
+// as a rule counts it), so every call a run makes can be made to fail in
+// turn; PAPYRINE_KILL_AT_CALL=N ends the process at its Nth such call (of
+// any operation), as a crash would.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,8 @@
 #include "ini_store.h"
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -270,14 +272,31 @@ void suspendFaults(bool suspended) {
     s.faultsSuspended = suspended;
 }
 
+// The outside view of a counted call on a selected handheld (see faults.h).
+static void followCall(std::string_view operation, uint32_t call) {
+    static uint64_t totalCalls = 0;
+    ++totalCalls;
+    if (const char *trace = std::getenv("PAPYRINE_CALL_TRACE"); trace && *trace) {
+        if (FILE *f = std::fopen(trace, "a")) {
+            std::fprintf(f, "%.*s %u\n", int(operation.size()), operation.data(), call);
+            std::fclose(f);
+        }
+    }
+    if (const char *killAt = std::getenv("PAPYRINE_KILL_AT_CALL"); killAt && *killAt) {
+        if (std::strtoull(killAt, nullptr, 10) == totalCalls) ::kill(::getpid(), SIGKILL);
+    }
+}
+
 int32_t checkFault(std::string_view operation) {
     Session &s = session();
     Lock lock(s.mutex);
     if (s.faultsSuspended) return 0;
-    connected(s);
+    const bool selected = connected(s) != nullptr;
     auto it = s.callCounts.find(operation);
     if (it == s.callCounts.end()) it = s.callCounts.emplace(std::string(operation), 0).first;
     const uint32_t call = ++it->second;
+    // Calls before a handheld is selected are counted afresh after it.
+    if (selected) followCall(operation, call);
     for (ActiveFault &f : s.faults) {
         if (f.spent || f.rule.operation != operation) continue;
         const bool fires = f.rule.mode == FaultMode::Once ? call == f.rule.nthCall : call >= f.rule.nthCall;
