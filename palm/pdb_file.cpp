@@ -164,8 +164,15 @@ std::vector<uint8_t> serializePdb(const PalmDatabase &db) {
         out.insert(out.end(), data.begin(), data.end());
         return offset;
     };
-    if (db.appInfo) qv::storeBE32(out.data() + 52, append(*db.appInfo));
-    if (db.sortInfo) qv::storeBE32(out.data() + 56, append(*db.sortInfo));
+    // append() may move the bytes: the offset is taken before the header is addressed.
+    if (db.appInfo) {
+        const uint32_t offset = append(*db.appInfo);
+        qv::storeBE32(out.data() + 52, offset);
+    }
+    if (db.sortInfo) {
+        const uint32_t offset = append(*db.sortInfo);
+        qv::storeBE32(out.data() + 56, offset);
+    }
     for (size_t i = 0; i < count; ++i) {
         const uint32_t offset = append(resource ? db.resources[i].data : db.records[i].data);
         uint8_t *entry = out.data() + kPdbHeaderSize + i * entrySize;
