@@ -61,14 +61,15 @@ LoadedHive load(Hive hive) {
     return loaded;
 }
 
-// The levels of a key path; nullopt when one is not a valid key name.
+// The levels of a key path; nullopt when one is not a valid key name or
+// there are more than a hive holds.
 std::optional<std::vector<std::string_view>> splitPath(std::string_view path) {
     std::vector<std::string_view> parts;
     while (!path.empty()) {
         std::size_t slash = path.find('\\');
         std::string_view part = path.substr(0, slash);
         bool last = slash == std::string_view::npos || slash + 1 == path.size();
-        if (!hive::validKeyName(part)) return std::nullopt;
+        if (!hive::validKeyName(part) || parts.size() == hive::kMaxKeyDepth) return std::nullopt;
         parts.push_back(part);
         if (last) break;
         path.remove_prefix(slash + 1);

@@ -217,7 +217,8 @@ bool sameName(std::string_view a, std::string_view b) {
 }
 
 bool validKeyName(std::string_view name) {
-    return !name.empty() && name.find('\\') == std::string_view::npos && !hasControl(name);
+    return !name.empty() && name.size() <= kMaxKeyNameLength && name.find('\\') == std::string_view::npos &&
+           !hasControl(name);
 }
 
 bool validValueName(std::string_view name) {
@@ -305,7 +306,7 @@ ParseOutcome parse(std::string_view text, std::string_view rootName, Key &root) 
                 continue;
             }
             Key *key = &root;
-            bool good = true;
+            bool good = std::size_t(std::count(path.begin(), path.end(), '\\')) <= kMaxKeyDepth;
             while (slash != std::string_view::npos && good) {
                 path.remove_prefix(slash + 1);
                 slash = path.find('\\');

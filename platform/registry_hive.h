@@ -36,7 +36,14 @@ struct Key {
 
 bool sameName(std::string_view a, std::string_view b);
 
-// A name a key may have: not empty, no "\", no control characters.
+// Windows' own limits on a key. They also bound the recursion that writes and
+// frees a tree, and the length of the paths a written hive repeats: a section
+// deeper than kMaxKeyDepth levels below the hive is not read.
+constexpr std::size_t kMaxKeyDepth = 512;
+constexpr std::size_t kMaxKeyNameLength = 255;
+
+// A name a key may have: not empty, at most kMaxKeyNameLength characters,
+// no "\", no control characters.
 bool validKeyName(std::string_view name);
 // A name a value may have: no line breaks or NUL (the file keeps one value a line).
 bool validValueName(std::string_view name);
