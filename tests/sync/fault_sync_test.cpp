@@ -349,6 +349,9 @@ protected:
             device({"fault", "hh", "add", rule});
         }
         hotsyncWith(environment);
+        if (failing) {
+            EXPECT_EQ(device({"fault", "hh", "list"}).output, "") << "the call failed";
+        }
         checkWhole(killed);
         const std::string faultyRun = readText(userFolder_ / "HotSync.log");
         device({"fault", "hh", "clear"});
