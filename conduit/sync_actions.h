@@ -13,10 +13,4 @@ namespace conduit {
 // a new item; CreateDesktop gives the item its new entry).
 void performAction(ConduitContext &context, SyncPair &pair, QVDP_Error &error);
 
-// An entry transferred before has no handheld record, while its handheld
-// file is still there and no other document's record names it (a list that
-// could not be written left the record out): the entry gets a record again,
-// or takes back an unlinked record of that name. nullptr when there is none.
-HandheldItem *relinkItem(ConduitContext &context, DesktopEntry &entry);
-
 }  // namespace conduit

@@ -8,6 +8,7 @@
 #include "handheld_lists.h"
 #include "status_codes.h"
 #include "sync_actions.h"
+#include "sync_new_files.h"
 #include "sync_pairs.h"
 
 namespace conduit {
