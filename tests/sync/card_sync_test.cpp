@@ -126,6 +126,25 @@ TEST_F(CardSyncTest, DocumentsTravelToAndFromACardFolder) {
     EXPECT_EQ(diary->cardFolder, "/Documents");
 }
 
+TEST_F(CardSyncTest, BothChangedOnACardKeepsBothVersionsInTheFolder) {
+    const qv::Guid id = identifiedCard();
+    const auto added = addCardFile("plan.txt", "original", id);
+    ASSERT_EQ(sync(), 0);
+    writeText(added.desktopPath, "desktop edit");
+    editOnHandheld(kCardDocs, "plan.txt", "handheld edit");
+    ASSERT_EQ(sync(), 0) << lastRun_.output;
+    EXPECT_EQ(readText(added.desktopPath), "handheld edit");
+    EXPECT_EQ(readText(docs_ / "plan(1).txt"), "desktop edit");
+    EXPECT_EQ(handheldText(kCardDocs, "plan.txt"), "handheld edit");
+    EXPECT_EQ(handheldText(kCardDocs, "plan(1).txt"), "desktop edit");
+    const auto copy = entryAt(docs_ / "plan(1).txt");
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->locationId, id);
+    EXPECT_EQ(copy->cardFolder, "/Documents");
+    EXPECT_EQ(itemNamed(kCardDocs, "plan(1).txt")->id, copy->recordId);
+    EXPECT_EQ(itemNamed(kCardDocs, "plan.txt")->id, added.recordId);
+}
+
 TEST_F(CardSyncTest, ASlotRecordGoesToTheCardInThatSlotAndTakesItsIdentity) {
     const qv::Guid id = identifiedCard();
     const fs::path file = docs_ / "slot.txt";
