@@ -178,7 +178,6 @@ bool loadRamList(ConduitContext &context) {
     palm::sync::closeDatabase(db);
     context.ramDatabase.reset();
     if (!ok) return false;
-    list->existed = true;
     HandheldList &loaded = *list;
     lists.lists.push_back(std::move(list));
     clearRepeatedIds(lists, loaded);
@@ -196,7 +195,6 @@ HandheldList *loadFolderList(ConduitContext &context, CardEntry &card, const std
     list->card = &card;
     list->cardFolder = folder;
     list->listPath = path;
-    list->existed = true;
     if (answer != 0 || !parseCardList(bytes, lists.cardHeader.recordSize, *list)) {
         list->items.clear();
         list->readable = false;

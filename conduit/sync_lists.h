@@ -43,7 +43,6 @@ struct HandheldList {
     CardEntry *card = nullptr;       // none for handheld RAM
     std::string cardFolder;          // cards only
     std::string listPath;            // cards: the list file in the folder
-    bool existed = false;            // the list was on the handheld when the run began
     // False when the list exists but could not be read: it is neither paired
     // nor rewritten, and no file is created in its folder.
     bool readable = true;
