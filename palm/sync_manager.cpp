@@ -126,7 +126,7 @@ int32_t readBlock(const std::optional<std::vector<uint8_t>> &block, void *buffer
         return kSyncErrNotFound;
     }
     blockSize = uint32_t(block->size());
-    if (buffer) std::memcpy(buffer, block->data(), std::min<size_t>(bufferSize, block->size()));
+    if (buffer && !block->empty()) std::memcpy(buffer, block->data(), std::min<size_t>(bufferSize, block->size()));
     return 0;
 }
 

@@ -163,7 +163,8 @@ TEST_F(PalmTest, FreeMemoryShrinksAsDatabasesGrowAndAFullHandheldRefuses) {
     const std::string kilobyte(1024, 'k');
     add(h, kilobyte);
     ASSERT_EQ(readSingleCardInfo(0, card), 0);
-    EXPECT_LT(card.freeRam, 4096u - 1024u);
+    const uint32_t freeRam = card.freeRam;  // a packed field: copy before binding a reference
+    EXPECT_LT(freeRam, 4096u - 1024u);
     uint32_t id = 0;
     int32_t e = 0;
     for (int i = 0; i < 4 && e == 0; ++i) e = writeRecord(h, 0, 0, 0, kilobyte.data(), 1024, id);

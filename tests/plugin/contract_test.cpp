@@ -48,7 +48,12 @@ TEST(PluginContract, ExportsOnlyTheContract) {
     while (std::fgets(line, sizeof line, pipe)) {
         char kind = 0;
         char name[400] = {};
-        if (std::sscanf(line, "%*s %c %399s", &kind, name) == 2 && (kind == 'T' || kind == 'W')) exported.insert(name);
+        if (std::sscanf(line, "%*s %c %399s", &kind, name) != 2 || (kind != 'T' && kind != 'W')) continue;
+        // Weak instantiations of standard library templates that an unoptimised
+        // build leaves out of line are the library's, not ours.
+        const std::string n = name;
+        if (kind == 'W' && (n.rfind("_ZNSt", 0) == 0 || n.rfind("_ZNKSt", 0) == 0 || n.rfind("_ZSt", 0) == 0)) continue;
+        exported.insert(n);
     }
     pclose(pipe);
     if (exported.empty()) GTEST_SKIP() << "nm is not available";
