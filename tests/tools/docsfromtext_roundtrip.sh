@@ -12,4 +12,7 @@ printf 'bad \377 byte\n' > "$work/bad.txt"
 if "$bin/docsfromtext" "$work/bad.mwd" "$work/bad.txt" 2>/dev/null; then
   echo "invalid UTF-8 was accepted"; exit 1
 fi
+if [ -e "$work/bad.mwd" ]; then
+  echo "a refused text left a half-written document"; exit 1
+fi
 echo "docsfromtext: 1 passed, 0 failed"

@@ -68,6 +68,7 @@ int main(int argc, char **argv) {
         std::u16string text;
         if (!decodeUtf8(line, text)) {
             std::fprintf(stderr, "the text is not UTF-8: %s\n", line.c_str());
+            std::remove(argv[1]);  // no half-written document is left behind
             return 1;
         }
         rc = writeParagraph(out, text, first);
@@ -77,6 +78,7 @@ int main(int argc, char **argv) {
     if (rc == 0) rc = out.writeEndOfDocument();
     if (rc != 0) {
         std::fprintf(stderr, "cannot write %s (code 0x%X)\n", argv[1], unsigned(rc));
+        std::remove(argv[1]);
         return 1;
     }
     return 0;
